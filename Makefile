@@ -1,0 +1,36 @@
+# Entry points: `make test` (both builds, every test), `make demo`, `make bench`.
+# Configuration lives in CMakePresets.json: "default" (RelWithDebInfo) and "sanitize"
+# (Debug with AddressSanitizer + UBSan).
+
+.PHONY: all deps build test test-default test-sanitize demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default
+
+test: test-default test-sanitize
+
+test-default: build
+	ctest --preset default
+
+test-sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize
+	ctest --preset sanitize
+
+demo: build
+	build/default/examples/koDemo
+
+bench: build
+	@for b in $$(find build/default/bench -maxdepth 1 -type f -executable | sort); do \
+	  echo "== $$b"; \
+	  "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; \
+	done
+
+clean:
+	rm -rf build

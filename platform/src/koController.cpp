@@ -1,0 +1,7 @@
+#include <ko/koController.h>
+
+namespace ko {
+
+bool koController::Update(double /*time*/) { return false; }
+
+} // namespace ko

@@ -1,0 +1,5 @@
+#include "koThreadSafeCounter.h"
+
+koThreadSafeCounter::koThreadSafeCounter(unsigned int initialValue) : value(initialValue) {}
+
+koThreadSafeCounter::~koThreadSafeCounter() = default;
