@@ -2,7 +2,12 @@
 
 // Every public header of the library.
 #include "Wm4Foundation.h"
+#include "ko2SATSolver.h"
 #include "ko2SATState.h"
+#include "ko2SATSystemRoot.h"
+#include "koContactDiagram.h"
+#include "koDLXNode.h"
+#include "koGroupsClustering.h"
 #include "koMeshGroups.h"
 #include "koMiniThreadPool.h"
 #include "koMiniThreadPoolThread.h"
