@@ -7,6 +7,8 @@
 #include "ko2SATSystemRoot.h"
 #include "koContactDiagram.h"
 #include "koDLXNode.h"
+#include "koDisassemblyHierarchy.h"
+#include "koDisassemblyHierarchyBuilder.h"
 #include "koGroupsClustering.h"
 #include "koMeshGroups.h"
 #include "koMiniThreadPool.h"
