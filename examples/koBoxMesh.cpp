@@ -6,17 +6,14 @@
 
 ko::koTriMesh* makeBoxMesh(const std::string& name, const Wm4::Vector3<float>& minCorner,
                            const Wm4::Vector3<float>& maxCorner) {
-  const Wm4::Vector3<float> center = 0.5f * (minCorner + maxCorner);
-  const Wm4::Vector3<float> half = 0.5f * (maxCorner - minCorner);
-
   ko::koAttributes attributes;
   attributes.SetPositionChannels(3);
   auto* vertices = new ko::koVertexBuffer(attributes, 8);
   // Vertex v has its x, y, z at the maximum where bit 0, 1, 2 of v is set.
   for (int v = 0; v < 8; ++v)
-    vertices->Position3(v) = Wm4::Vector3<float>((v & 1) ? half.X() : -half.X(),
-                                                 (v & 2) ? half.Y() : -half.Y(),
-                                                 (v & 4) ? half.Z() : -half.Z());
+    vertices->Position3(v) = Wm4::Vector3<float>((v & 1) ? maxCorner.X() : minCorner.X(),
+                                                 (v & 2) ? maxCorner.Y() : minCorner.Y(),
+                                                 (v & 4) ? maxCorner.Z() : minCorner.Z());
 
   // Two counter-clockwise triangles per face, seen from outside.
   static const int kTriangles[36] = {
@@ -33,6 +30,5 @@ ko::koTriMesh* makeBoxMesh(const std::string& name, const Wm4::Vector3<float>& m
 
   auto* mesh = new ko::koTriMesh(vertices, indices);
   mesh->SetName(name);
-  mesh->Local.SetTranslate(center);
   return mesh;
 }
