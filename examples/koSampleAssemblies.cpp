@@ -74,6 +74,50 @@ Assembly lidWithScrews() {
   return assembly;
 }
 
+Assembly gearbox() {
+  Assembly assembly(new koBoxAssembly);
+  const unsigned int housing = 0, lid = 1;
+  assembly->addBox("housing floor", Vec(0, 0, 0), Vec(12, 8, 1), housing);
+  assembly->addBox("housing wall left", Vec(0, 1, 1), Vec(1, 7, 6), housing);
+  assembly->addBox("housing wall right", Vec(11, 1, 1), Vec(12, 7, 6), housing);
+  assembly->addBox("housing wall front", Vec(1, 0, 1), Vec(11, 1, 6), housing);
+  assembly->addBox("housing wall back", Vec(1, 7, 1), Vec(11, 8, 6), housing);
+  assembly->addBox("lid middle", Vec(1, 0, 6), Vec(11, 8, 7), lid);
+  assembly->addBox("lid left", Vec(0, 1, 6), Vec(1, 7, 7), lid);
+  assembly->addBox("lid right", Vec(11, 1, 6), Vec(12, 7, 7), lid);
+  // The corner columns are the screw holes: a post at the bottom, the screw's shaft above it.
+  unsigned int part = 2;
+  for (float x : {0.0f, 11.0f}) {
+    for (float y : {0.0f, 7.0f}) {
+      const std::string corner = std::to_string(part - 1);
+      assembly->addBox("housing post " + corner, Vec(x, y, 1), Vec(x + 1, y + 1, 3), housing);
+      assembly->addBox("screw " + corner + " shaft", Vec(x, y, 3), Vec(x + 1, y + 1, 7), part);
+      assembly->addBox("screw " + corner + " head", Vec(x - 0.25f, y - 0.25f, 7),
+                       Vec(x + 1.25f, y + 1.25f, 7.5f), part);
+      ++part;
+    }
+  }
+  // Each shaft rests on a bearing block and carries a gear; the gear is a collar around it.
+  const struct {
+    const char* name;
+    float y, gearX, bearingX;
+  } shafts[] = {{"input", 2, 3, 6}, {"output", 5, 8, 4}};
+  for (const auto& shaft : shafts) {
+    const std::string name = shaft.name;
+    const float y = shaft.y, gx = shaft.gearX, bx = shaft.bearingX;
+    assembly->addPart(name + " shaft", Vec(1, y, 3), Vec(11, y + 1, 4));
+    const unsigned int gear = assembly->addPart(name + " gear top", Vec(gx, y - 1, 4),
+                                                Vec(gx + 1, y + 2, 5));
+    const unsigned int gearPart = assembly->boxes()[gear].part;
+    assembly->addBox(name + " gear bottom", Vec(gx, y - 1, 2), Vec(gx + 1, y + 2, 3), gearPart);
+    assembly->addBox(name + " gear front", Vec(gx, y - 1, 3), Vec(gx + 1, y, 4), gearPart);
+    assembly->addBox(name + " gear back", Vec(gx, y + 1, 3), Vec(gx + 1, y + 2, 4), gearPart);
+    assembly->addPart(name + " bearing", Vec(bx, y - 0.5f, 1), Vec(bx + 1, y + 1.5f, 3));
+  }
+  assembly->finish();
+  return assembly;
+}
+
 Assembly brickWall(unsigned int rows, unsigned int bricksPerRow, bool withDiagonals) {
   Assembly assembly(new koBoxAssembly);
   const float length = 2.0f, depth = 1.0f, height = 1.0f;

@@ -20,6 +20,10 @@ Assembly pegInBlock();
 // A base and a lid, held by four screws through the lid into the base; every screw is a shaft
 // and a head, one part; lid and base are five boxes each around the screw holes.
 Assembly lidWithScrews();
+// A gearbox of twelve parts: a housing (floor, four walls, four corner posts), a lid held by four
+// screws in the housing's corners, two shafts running wall to wall, each with a gear (a collar
+// of four boxes around the shaft) and a bearing block under it.
+Assembly gearbox();
 // A running-bond brick wall on a ground slab: `rows` rows of `bricksPerRow` bricks, every
 // other row offset by half a brick (with a half brick at each end).
 Assembly brickWall(unsigned int rows, unsigned int bricksPerRow, bool withDiagonals = false);
