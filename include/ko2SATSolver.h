@@ -122,4 +122,18 @@ public:
   // and puts them back.
   void removeRedundantConstraints(koDLXNode* root);
   void pushBackRedundantConstraints(koDLXNode* root);
+
+private:
+  // Required columns left with at most one literal by the covers in effect, queued as the covers
+  // happen so that selectColumn finds them without walking the column list. The slice
+  // [forcedHead, forcedTail) is saved and restored around every search level. Along one path a
+  // column's list only shrinks, so it enters the queue at most twice: 2K entries suffice.
+  std::vector<unsigned int> forcedColumns;
+  unsigned int forcedHead;
+  unsigned int forcedTail;
+  // The required columns of the root's list, in its order, as a second circular list through
+  // index 0 (indexed by item node): selectColumn walks only these, since no other column can be
+  // chosen. Built by solve(), kept in step by covers of required columns.
+  std::vector<unsigned int> requiredLeft;
+  std::vector<unsigned int> requiredRight;
 };

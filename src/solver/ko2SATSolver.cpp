@@ -112,7 +112,9 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
       columnWeights(columnCount(n, m), 0), weightScratch(columnCount(n, m), 0),
       constraintColumns(m, kNone), redundantItems(m, nullptr), noRedundantItems(0),
       nodeData(nullptr), systemRoot{0, 0}, systemGroups(n), currentState(n), noGroups(n),
-      noConstraints(m), noColumns(columnCount(n, m)), groupBits(binaryDigits(n)) {
+      noConstraints(m), noColumns(columnCount(n, m)), groupBits(binaryDigits(n)),
+      forcedColumns(2u * columnCount(n, m)), forcedHead(0), forcedTail(0),
+      requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0) {
   assert(n >= 1);
   assert(noColumns < (1u << 20) && 2u * n < (1u << 20));
   costStack.reserve(m);
@@ -280,13 +282,21 @@ void ko2SATSolver::bakeSystem(const ko2SATSystemRoot& root, koGroupsClustering* 
 
 unsigned int ko2SATSolver::selectColumn(koDLXNode* root) {
   koDLXNode* d = nodeData;
-  const unsigned int rootIndex = static_cast<unsigned int>(root - d);
+  // A forced or dead column, wherever it stands in the list, decides the same: taking forced
+  // literals in another order reaches the same assignment at the same cost before the next
+  // branch, so the queue may stand in for the walk until it runs dry.
+  while (forcedHead < forcedTail) {
+    const unsigned int item = forcedColumns[forcedHead++] + 1;
+    const koDLXNode& column = d[item];
+    if (d[column.left].right != item)
+      continue;  // covered since it was queued
+    return column.down == item ? msDeadEnd : item - 1;
+  }
+  (void)root;  // the required list stands for the root's list
   unsigned int best = msComplete;
   uint64_t bestKey = 0, bestNotHi = 0;
-  for (unsigned int item = root->right; item != rootIndex; item = d[item].right) {
+  for (unsigned int item = requiredRight[0]; item != 0; item = requiredRight[item]) {
     const koDLXNode& column = d[item];
-    if (!column.required())
-      continue;
     if (column.down == item)
       return msDeadEnd;
     if (column.up == column.down)
@@ -313,10 +323,19 @@ void ko2SATSolver::coverColumn(unsigned int column) {
   if (c.active()) {
     d[c.left].right = c.right;
     d[c.right].left = c.left;
+    if (c.primary()) {
+      requiredRight[requiredLeft[item]] = requiredRight[item];
+      requiredLeft[requiredRight[item]] = requiredLeft[item];
+    }
     for (unsigned int r = c.down; r != item; r = d[r].down) {
       for (unsigned int j = d[r].right; j != r; j = d[j].right) {
         d[d[j].up].down = d[j].down;
         d[d[j].down].up = d[j].up;
+        const unsigned int other = d[j].literal1() + 1;
+        if (d[other].up == d[other].down && d[other].required()) {
+          assert(forcedTail < forcedColumns.size());
+          forcedColumns[forcedTail++] = other - 1;
+        }
       }
     }
     return;
@@ -350,6 +369,10 @@ void ko2SATSolver::uncoverColumn(unsigned int column) {
     }
     d[c.left].right = item;
     d[c.right].left = item;
+    if (c.primary()) {
+      requiredRight[requiredLeft[item]] = item;
+      requiredLeft[requiredRight[item]] = item;
+    }
     return;
   }
   if (c.down == item)
@@ -366,6 +389,16 @@ void ko2SATSolver::uncoverColumn(unsigned int column) {
 
 unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, unsigned long cost,
                                          unsigned int& noInSet, unsigned int& noOutOfSet) {
+  // The forced queue as this level found it, put back on every way out.
+  struct tForcedSlice {
+    ko2SATSolver& solver;
+    const unsigned int head, tail;
+    ~tForcedSlice() {
+      solver.forcedHead = head;
+      solver.forcedTail = tail;
+    }
+  } const forcedSlice{*this, forcedHead, forcedTail};
+
   const unsigned int column = selectColumn(root);
   if (column == msDeadEnd)
     return msNoSolution;
@@ -415,6 +448,7 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
     const unsigned int r = candidate.node;
     const unsigned int literal = d[r].literal0();
     const unsigned int group = literal >> 1;
+    const unsigned int forcedTailBefore = forcedTail;
     for (unsigned int j = d[r].right; j != r; j = d[j].right)
       coverColumn(d[j].literal1());
     if ((literal & 1u) == 0) {
@@ -432,6 +466,7 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
     }
     for (unsigned int j = d[r].left; j != r; j = d[j].left)
       uncoverColumn(d[j].literal1());
+    forcedTail = forcedTailBefore;
     if (result == 0) {  // nothing can beat it
       uncoverColumn(column);
       return 0;
@@ -488,6 +523,17 @@ void ko2SATSolver::solve() {
   bestState.clear(false);
   koDLXNode* root = nodeData;
   removeRedundantConstraints(root);
+  forcedHead = forcedTail = 0;
+  unsigned int last = 0;
+  for (unsigned int item = root->right; item != 0; item = nodeData[item].right) {
+    if (!nodeData[item].required())
+      continue;
+    requiredRight[last] = item;
+    requiredLeft[item] = last;
+    last = item;
+  }
+  requiredRight[last] = 0;
+  requiredLeft[0] = last;
   bestCost = msNoSolution;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);
