@@ -23,8 +23,9 @@ test-sanitize: deps
 	cmake --build --preset sanitize
 	ctest --preset sanitize
 
+# Writes its OBJ files into build/default.
 demo: build
-	build/default/examples/koDemo
+	cd build/default && examples/koDemo
 
 bench: build
 	@for b in $$(find build/default/bench -maxdepth 1 -type f -executable | sort); do \

@@ -2,26 +2,11 @@
 // assemblies: a running-bond brick wall and a random packing of boxes, with contacts that list
 // axes only (3 directions) or axes and diagonals (up to 13), on 1 or 2 threads.
 
-#include "koDisassemblyHierarchy.h"
-#include "koDisassemblyHierarchyBuilder.h"
-#include "koSampleAssemblies.h"
+#include "koBenchAssemblies.h"
 
 #include <benchmark/benchmark.h>
 
-#include <iostream>
-#include <sstream>
-
 namespace {
-
-enum Shape { BrickWall, RandomPacking };
-
-koSampleAssemblies::Assembly makeAssembly(Shape shape, unsigned int noGroups, bool diagonals) {
-  if (shape == RandomPacking)
-    return koSampleAssemblies::randomPacking(noGroups, 1, diagonals);
-  // Rows of 10 bricks (11 in the offset rows) on a ground slab.
-  const unsigned int rows = (noGroups - 1) * 2 / 21;
-  return koSampleAssemblies::brickWall(rows, 10, diagonals);
-}
 
 // Reports what the split search itself took, next to the whole, from the builder's timing lines.
 double solverSeconds(const std::string& timing) {
@@ -31,26 +16,22 @@ double solverSeconds(const std::string& timing) {
 }
 
 void computeHierarchy(benchmark::State& state) {
-  const Shape shape = static_cast<Shape>(state.range(0));
+  const tBenchShape shape = static_cast<tBenchShape>(state.range(0));
   const unsigned int noGroups = static_cast<unsigned int>(state.range(1));
   const bool diagonals = state.range(2) != 0;
   const unsigned int threads = static_cast<unsigned int>(state.range(3));
-  auto assembly = makeAssembly(shape, noGroups, diagonals);
+  auto assembly = makeBenchAssembly(shape, noGroups, diagonals);
 
   koDisassemblyHierarchy hierarchy(assembly->meshGroups());
   koDisassemblyHierarchyBuilder builder(hierarchy, assembly->diagram(), threads);
   builder.initSolver();
 
-  // The builder always prints its timing lines; keep them out of the benchmark's report.
-  std::ostringstream timing;
-  std::streambuf* console = std::cout.rdbuf(timing.rdbuf());
+  koCapturedOutput timing;
   double searchSeconds = 0.0;
   for (auto _ : state) {
     builder.computeGroupsHierarchy(0, nullptr);
-    searchSeconds += solverSeconds(timing.str());
-    timing.str("");
+    searchSeconds += solverSeconds(timing.take());
   }
-  std::cout.rdbuf(console);
 
   state.counters["groups"] = assembly->meshGroups().getNoGroups();
   state.counters["directions"] = assembly->diagram().getNoDirections();

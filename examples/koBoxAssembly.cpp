@@ -33,6 +33,23 @@ unsigned int koBoxAssembly::partOf(const std::string& boxName) const {
   return 0xFFFFFFFFu;
 }
 
+std::string koBoxAssembly::partName(unsigned int part) const {
+  const tBox* first = nullptr;
+  unsigned int noBoxes = 0;
+  for (const tBox& box : mBoxes) {
+    if (box.part != part)
+      continue;
+    if (first == nullptr)
+      first = &box;
+    ++noBoxes;
+  }
+  if (first == nullptr)
+    return "part " + std::to_string(part);
+  const size_t lastSpace = first->name.rfind(' ');
+  return noBoxes == 1 || lastSpace == std::string::npos ? first->name
+                                                        : first->name.substr(0, lastSpace);
+}
+
 void koBoxAssembly::finish(float angleTolerance, bool withDiagonals) {
   mScene = new ko::koNode;
   std::vector<unsigned int> parts;

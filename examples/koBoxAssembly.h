@@ -41,8 +41,12 @@ public:
   ko::koNode& scene() { return *mScene; }
   const koMeshGroups& meshGroups() const { return *mMeshGroups; }
   koContactDiagram& diagram() { return *mDiagram; }
+  const koContactDiagram& diagram() const { return *mDiagram; }
   // Looks a part up by the name of one of its boxes; 0xFFFFFFFF when no box has that name.
   unsigned int partOf(const std::string& boxName) const;
+  // A readable name of a part: its box's name for a one-box part, else its first box's name
+  // without the last word ("input gear top" names the part "input gear").
+  std::string partName(unsigned int part) const;
 
 private:
   void pushFaceContacts(bool withDiagonals);

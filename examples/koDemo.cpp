@@ -1,102 +1,127 @@
-// The demo host: builds a small gearbox out of boxes, groups its meshes into rigid parts and
-// measures every part on the library's worker pool.
+// The demo host: plans how a twelve-part gearbox made of boxes comes apart, prints the plan and
+// the steps that free its input gear, writes the assembled and the exploded gearbox as Wavefront
+// OBJ files that any viewer opens, and animates the explosion.
 
-#include "koBoxMesh.h"
+#include "koSampleAssemblies.h"
 
 #include <koTolvaneLib.h>
-#include <ko/koNode.h>
-#include <ko/koPointer.h>
+#include <ko/koMeshManager.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <string>
 
 namespace {
 
-using Vec = Wm4::Vector3<float>;
+std::string describeDirection(const koContactDiagram& diagram, unsigned int k, bool opposite) {
+  const Wm4::Vector3<double>& d = diagram.getDirectionFromId(k);
+  const double s = opposite ? -1.0 : 1.0;
+  char text[64];
+  std::snprintf(text, sizeof(text), "(%+.2f %+.2f %+.2f)", s * d.X() + 0.0, s * d.Y() + 0.0,
+                s * d.Z() + 0.0);
+  return text;
+}
 
-struct Part {
-  const char* name;
-  Vec minCorner, maxCorner;
-  unsigned int group;
-};
+std::string partsOfNode(const koBoxAssembly& assembly, const koDisassemblyHierarchy& hierarchy,
+                        unsigned int node) {
+  const auto& tree = hierarchy.getNode(node);
+  std::string names;
+  for (unsigned int p = tree.first; p < tree.first + tree.noGroups; ++p)
+    names += (names.empty() ? "" : ", ") + assembly.partName(hierarchy.getGroupList()[p]);
+  return names;
+}
 
-// Housing walls and floor form one rigid part; everything else is its own part.
-const Part kGearbox[] = {
-    {"housing floor", {0, 0, 0}, {10, 6, 1}, 0},
-    {"housing wall left", {0, 0, 1}, {1, 6, 5}, 0},
-    {"housing wall right", {9, 0, 1}, {10, 6, 5}, 0},
-    {"lid", {0, 0, 5}, {10, 6, 6}, 1},
-    {"screw front left", {0.25f, 0.25f, 4}, {0.75f, 0.75f, 6.5f}, 2},
-    {"screw front right", {9.25f, 0.25f, 4}, {9.75f, 0.75f, 6.5f}, 3},
-    {"screw back left", {0.25f, 5.25f, 4}, {0.75f, 5.75f, 6.5f}, 4},
-    {"screw back right", {9.25f, 5.25f, 4}, {9.75f, 5.75f, 6.5f}, 5},
-    {"input shaft", {-1, 2.5f, 2.5f}, {5, 3.5f, 3.5f}, 6},
-    {"output shaft", {5, 2.5f, 2.5f}, {11, 3.5f, 3.5f}, 7},
-    {"input gear", {3, 1, 1.5f}, {4, 5, 4.5f}, 8},
-    {"output gear", {6, 1.5f, 2}, {7, 4.5f, 4}, 9},
-};
-
-// One job measures the world box of one group.
-struct GroupBoxes {
-  const koMeshGroups* groups;
-  std::vector<Vec> minCorners, maxCorners;
-};
-
-struct MeasureGroup {
-  void operator()(unsigned int group, unsigned int /*thread*/, void* jobData) {
-    auto& boxes = *static_cast<GroupBoxes*>(jobData);
-    const float big = Wm4::Math<float>::MAX_REAL;
-    Vec low(big, big, big), high(-big, -big, -big);
-    for (unsigned int k = 0; k < boxes.groups->getNoMeshes(group); ++k) {
-      const ko::koTriMesh* mesh = boxes.groups->getMesh(group, k);
-      for (int v = 0; v < mesh->VBuffer->GetVertexQuantity(); ++v) {
-        const Vec p = mesh->World.ApplyForward(mesh->VBuffer->Position3(v));
-        for (int axis = 0; axis < 3; ++axis) {
-          low[axis] = std::min(low[axis], p[axis]);
-          high[axis] = std::max(high[axis], p[axis]);
-        }
-      }
-    }
-    boxes.minCorners[group] = low;
-    boxes.maxCorners[group] = high;
+// One line per split: the smaller side, and the way it comes off the rest; then the same for
+// both sides.
+void printPlan(const koBoxAssembly& assembly, const koDisassemblyHierarchy& hierarchy,
+               unsigned int node, int depth) {
+  const auto& tree = hierarchy.getNode(node);
+  const std::string indent(2 * depth, ' ');
+  if (tree.isLeaf()) {
+    if (tree.noGroups > 1)
+      std::printf("%s%s stay together\n", indent.c_str(),
+                  partsOfNode(assembly, hierarchy, node).c_str());
+    return;
   }
-};
+  // The second child moves along the split direction; seen from the other side, the first
+  // child moves the opposite way.
+  const bool firstIsSmaller =
+      hierarchy.getNode(tree.firstChild).noGroups < hierarchy.getNode(tree.secondChild).noGroups;
+  const unsigned int removed = firstIsSmaller ? tree.firstChild : tree.secondChild;
+  std::printf("%s%s comes off along %s\n", indent.c_str(),
+              partsOfNode(assembly, hierarchy, removed).c_str(),
+              describeDirection(assembly.diagram(), tree.splitDirection, firstIsSmaller).c_str());
+  printPlan(assembly, hierarchy, tree.firstChild, depth + 1);
+  printPlan(assembly, hierarchy, tree.secondChild, depth + 1);
+}
+
+bool save(koBoxAssembly& assembly, const std::string& path) {
+  assembly.scene().UpdateGS();
+  if (!ko::koMeshManager::saveMesh(path, &assembly.scene(), nullptr, {})) {
+    std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s\n", path.c_str());
+  return true;
+}
 
 } // namespace
 
 int main() {
   std::printf("koTolvaneLib %s\n",
               koTolvaneLib::Version::GetDescStringMajorMinorReleaseRevisionDate());
+  auto gearbox = koSampleAssemblies::gearbox();
+  const koContactDiagram& diagram = gearbox->diagram();
+  std::printf("gearbox: %u parts, %u contacts, %u directions\n",
+              gearbox->meshGroups().getNoGroups(), diagram.getNoContacts(),
+              diagram.getNoDirections());
 
-  ko::koPointer<ko::koNode> scene = new ko::koNode;
-  std::vector<ko::koTriMesh*> meshes;
-  std::vector<unsigned int> groupIds;
-  for (const Part& part : kGearbox) {
-    ko::koTriMesh* mesh = makeBoxMesh(part.name, part.minCorner, part.maxCorner);
-    scene->attachChild(mesh);
-    meshes.push_back(mesh);
-    groupIds.push_back(part.group);
+  koDisassemblyHierarchy hierarchy(gearbox->meshGroups());
+  koDisassemblyHierarchyBuilder builder(hierarchy, diagram, 2);
+  builder.initSolver();
+  builder.computeGroupsHierarchy(0, nullptr);
+  std::printf("\ndisassembly plan:\n");
+  printPlan(*gearbox, hierarchy, 0, 1);
+
+  const unsigned int wanted = gearbox->partOf("input gear body");
+  koSinglePartDisassemblyProcedure procedure(builder);
+  procedure.buildProcedure(hierarchy.getGroupLeaves()[wanted]);
+  std::printf("\nto take out the %s:\n", gearbox->partName(wanted).c_str());
+  for (unsigned int i = 0; i < procedure.getNoSteps(); ++i) {
+    const auto& step = procedure.getStep(i);
+    std::string parts;
+    for (unsigned int k = step.first; k < step.first + step.count; ++k)
+      parts += (parts.empty() ? "" : ", ") +
+               partsOfNode(*gearbox, hierarchy, procedure.getOrdering()[k]);
+    if (step.code == koSinglePartDisassemblyProcedure::msFinalCode)
+      std::printf("  %u. take the %s\n", i + 1, parts.c_str());
+    else
+      std::printf("  %u. remove %s along %s\n", i + 1, parts.c_str(),
+                  describeDirection(diagram, step.code >> 1, (step.code & 1u) != 0).c_str());
   }
-  scene->UpdateGS();
 
-  const koMeshGroups groups(meshes, &groupIds);
-  GroupBoxes boxes{&groups, std::vector<Vec>(groups.getNoGroups()),
-                   std::vector<Vec>(groups.getNoGroups())};
-  MeasureGroup measure;
-  koMiniThreadPool<MeasureGroup> pool(measure, 2, nullptr);
-  pool.run(&boxes, groups.getNoGroups());
+  // The exploded view with a gap of 2 between parts that face each other along a split.
+  koExplosionDiagram explosion(builder);
+  explosion.computeTranslationHierarchy(2.0f);
+  std::printf("\n");
+  if (!save(*gearbox, "gearbox-assembled.obj"))
+    return 1;
+  explosion.bakeTranslations();
+  const bool saved = save(*gearbox, "gearbox-exploded.obj");
+  explosion.unbakeTranslations();
+  if (!saved)
+    return 1;
 
-  std::printf("%u meshes in %u rigid parts\n", static_cast<unsigned>(meshes.size()),
-              groups.getNoGroups());
-  for (unsigned int g = 0; g < groups.getNoGroups(); ++g) {
-    const Vec& low = boxes.minCorners[g];
-    const Vec& high = boxes.maxCorners[g];
-    std::printf("part %2u  [%5.2f %5.2f %5.2f] - [%5.2f %5.2f %5.2f] ", g, low.X(), low.Y(),
-                low.Z(), high.X(), high.Y(), high.Z());
-    for (unsigned int k = 0; k < groups.getNoMeshes(g); ++k)
-      std::printf("%s%s", k == 0 ? " " : ", ", groups.getMesh(g, k)->GetName().c_str());
-    std::printf("\n");
-  }
+  // Its animation: keyframe controllers on the meshes, played by the scene's update.
+  koExplodedViewAnimation animation(explosion);
+  animation.createKeyFrameControllers();
+  double end = 0.0;
+  for (const auto& controller : animation.getControllers())
+    end = std::max(end, controller->MaxTime);
+  const koBBox& box = animation.getGlobalBBox();
+  std::printf("animation: %u keyframe controllers over %g time units, within [%.1f %.1f %.1f] - "
+              "[%.1f %.1f %.1f]\n",
+              static_cast<unsigned>(animation.getControllers().size()), end, box.min.X(),
+              box.min.Y(), box.min.Z(), box.max.X(), box.max.Y(), box.max.Z());
   return 0;
 }

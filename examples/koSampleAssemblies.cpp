@@ -97,23 +97,26 @@ Assembly gearbox() {
       ++part;
     }
   }
-  // Each shaft rests on a bearing block and carries a gear; the gear is a collar around it.
+  // Inside, four blocks fill the housing from wall to wall: input bearing, input gear, output
+  // gear, output bearing. Each shaft lies in a slot along the top of the blocks it runs through,
+  // end to end between a wall and the block that stops it, under the lid.
   const struct {
     const char* name;
-    float y, gearX, bearingX;
-  } shafts[] = {{"input", 2, 3, 6}, {"output", 5, 8, 4}};
-  for (const auto& shaft : shafts) {
-    const std::string name = shaft.name;
-    const float y = shaft.y, gx = shaft.gearX, bx = shaft.bearingX;
-    assembly->addPart(name + " shaft", Vec(1, y, 3), Vec(11, y + 1, 4));
-    const unsigned int gear = assembly->addPart(name + " gear top", Vec(gx, y - 1, 4),
-                                                Vec(gx + 1, y + 2, 5));
-    const unsigned int gearPart = assembly->boxes()[gear].part;
-    assembly->addBox(name + " gear bottom", Vec(gx, y - 1, 2), Vec(gx + 1, y + 2, 3), gearPart);
-    assembly->addBox(name + " gear front", Vec(gx, y - 1, 3), Vec(gx + 1, y, 4), gearPart);
-    assembly->addBox(name + " gear back", Vec(gx, y + 1, 3), Vec(gx + 1, y + 2, 4), gearPart);
-    assembly->addPart(name + " bearing", Vec(bx, y - 0.5f, 1), Vec(bx + 1, y + 1.5f, 3));
+    float x0, x1, slotY;
+  } blocks[] = {{"input bearing", 1, 3, 2},
+                {"input gear", 3, 6, 2},
+                {"output gear", 6, 9, 5},
+                {"output bearing", 9, 11, 5}};
+  for (const auto& block : blocks) {
+    const std::string name = block.name;
+    const float x0 = block.x0, x1 = block.x1, y = block.slotY;
+    const unsigned int box = assembly->addPart(name + " body", Vec(x0, 1, 1), Vec(x1, 7, 5));
+    const unsigned int blockPart = assembly->boxes()[box].part;
+    assembly->addBox(name + " cheek front", Vec(x0, 1, 5), Vec(x1, y, 6), blockPart);
+    assembly->addBox(name + " cheek back", Vec(x0, y + 1, 5), Vec(x1, 7, 6), blockPart);
   }
+  assembly->addPart("input shaft", Vec(1, 2, 5), Vec(6, 3, 6));
+  assembly->addPart("output shaft", Vec(6, 5, 5), Vec(11, 6, 6));
   assembly->finish();
   return assembly;
 }

@@ -21,8 +21,9 @@ Assembly pegInBlock();
 // and a head, one part; lid and base are five boxes each around the screw holes.
 Assembly lidWithScrews();
 // A gearbox of twelve parts: a housing (floor, four walls, four corner posts), a lid held by four
-// screws in the housing's corners, two shafts running wall to wall, each with a gear (a collar
-// of four boxes around the shaft) and a bearing block under it.
+// screws in the housing's corners, and inside, from wall to wall, a bearing, a gear, a gear and a
+// bearing block, with two shafts lying in slots along their tops under the lid. Every part that
+// blocks another touches it.
 Assembly gearbox();
 // A running-bond brick wall on a ground slab: `rows` rows of `bricksPerRow` bricks, every
 // other row offset by half a brick (with a half brick at each end).

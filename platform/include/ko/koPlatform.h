@@ -2,10 +2,13 @@
 
 // Every header of the platform library.
 #include <ko/koAttributes.h>
+#include <ko/koBBox.h>
 #include <ko/koController.h>
+#include <ko/koDataToGeometry.h>
 #include <ko/koIndexBuffer.h>
 #include <ko/koKeyframeController.h>
 #include <ko/koMaterialState.h>
+#include <ko/koMeshManager.h>
 #include <ko/koMeshUtils.h>
 #include <ko/koMutex.h>
 #include <ko/koNode.h>
