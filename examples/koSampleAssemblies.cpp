@@ -19,6 +19,15 @@ void addHollowBlock(koBoxAssembly& assembly, const std::string& name, unsigned i
   assembly.addBox(name + " wall +y", Vec(lo, hi, floor), Vec(hi, size, top), part);
 }
 
+// A screw of one part in the unit column at (x, y): its shaft from zBottom up to zTop, its head
+// a quarter wider on every side, resting on whatever the shaft passes through at zTop.
+void addScrew(koBoxAssembly& assembly, const std::string& name, unsigned int part, float x,
+              float y, float zBottom, float zTop) {
+  assembly.addBox(name + " shaft", Vec(x, y, zBottom), Vec(x + 1, y + 1, zTop), part);
+  assembly.addBox(name + " head", Vec(x - 0.25f, y - 0.25f, zTop),
+                  Vec(x + 1.25f, y + 1.25f, zTop + 0.5f), part);
+}
+
 } // namespace
 
 Assembly boxOnPlate() {
@@ -63,10 +72,7 @@ Assembly lidWithScrews() {
   unsigned int screw = 2;
   for (float x : {0.0f, 2.0f}) {
     for (float y : {0.0f, 2.0f}) {
-      const std::string name = "screw " + std::to_string(screw - 1);
-      assembly->addBox(name + " shaft", Vec(x, y, 0.5f), Vec(x + 1, y + 1, 3), screw);
-      assembly->addBox(name + " head", Vec(x - 0.25f, y - 0.25f, 3),
-                       Vec(x + 1.25f, y + 1.25f, 3.5f), screw);
+      addScrew(*assembly, "screw " + std::to_string(screw - 1), screw, x, y, 0.5f, 3);
       ++screw;
     }
   }
@@ -91,9 +97,7 @@ Assembly gearbox() {
     for (float y : {0.0f, 7.0f}) {
       const std::string corner = std::to_string(part - 1);
       assembly->addBox("housing post " + corner, Vec(x, y, 1), Vec(x + 1, y + 1, 3), housing);
-      assembly->addBox("screw " + corner + " shaft", Vec(x, y, 3), Vec(x + 1, y + 1, 7), part);
-      assembly->addBox("screw " + corner + " head", Vec(x - 0.25f, y - 0.25f, 7),
-                       Vec(x + 1.25f, y + 1.25f, 7.5f), part);
+      addScrew(*assembly, "screw " + corner, part, x, y, 3, 7);
       ++part;
     }
   }

@@ -116,8 +116,7 @@ void koDisassemblyHierarchyBuilder::fillEdgeDisassemblyDirectionData() {
     const std::vector<Wm4::Vector3<double>>& directions = mDiagram->getDisassemblyDirections(e);
     const std::vector<unsigned int>& ids = mDiagram->getDisassemblyDirectionIds(e);
     const size_t noOwn = directions.size();
-    edge.directions = directions;
-    edge.perDirectionValues.resize(noOwn);
+    // buildDynamicGraph copied the directions and sized their entries.
     for (size_t j = 0; j < noOwn; ++j) {
       edge.perDirectionValues[j] = entryFromDirectionId(ids[j]);
       own[ids[j] >> 1] = true;

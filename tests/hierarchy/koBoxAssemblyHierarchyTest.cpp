@@ -88,16 +88,11 @@ TEST(koBoxAssemblyHierarchy, PartsComeOffTheWayTheyWentOn) {
     const auto& tree = stackPlan.hierarchy.getNode(v);
     if (tree.isLeaf())
       continue;
-    const auto stayers = groupsOfNode(stackPlan.hierarchy, tree.firstChild);
-    const auto movers = groupsOfNode(stackPlan.hierarchy, tree.secondChild);
+    const koSplitSides sides(stackPlan.hierarchy, v);
     unsigned int cut = 0;
     for (unsigned int e = 0; e < stackPlan.builder.getNoEdges(); ++e) {
       const auto& edge = stackPlan.builder.getEdgeData(e);
-      auto in = [](const std::vector<unsigned int>& side, unsigned int g) {
-        return std::find(side.begin(), side.end(), g) != side.end();
-      };
-      cut += (in(stayers, edge.group0) && in(movers, edge.group1)) ||
-             (in(movers, edge.group0) && in(stayers, edge.group1));
+      cut += sides.cuts(edge.group0, edge.group1) ? 1u : 0u;
     }
     EXPECT_EQ(cut, 1u) << "node " << v;
   }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <string>
 
 namespace {
 
@@ -18,9 +19,12 @@ constexpr unsigned int None = koDisassemblyHierarchy::None;
 struct Built {
   explicit Built(koHandDiagram& hand, unsigned int threads = 1)
       : hierarchy(hand.groups), builder(hierarchy, hand.diagram, threads) {}
-  void split(ko::koProgressNotifierInterface* progress = nullptr) {
+  // Computes the hierarchy and returns what the builder printed.
+  std::string split(ko::koProgressNotifierInterface* progress = nullptr) {
     builder.initSolver();
+    testing::internal::CaptureStdout();
     builder.computeGroupsHierarchy(0, progress);
+    return testing::internal::GetCapturedStdout();
   }
   koDisassemblyHierarchy hierarchy;
   koDisassemblyHierarchyBuilder builder;
@@ -36,9 +40,7 @@ TEST(koHierarchySplitting, TwoGroupsPartAlongTheirOnlyDirection) {
   {
     Built built(hand);
     koCountingNotifier progress;
-    testing::internal::CaptureStdout();
     built.split(&progress);
-    testing::internal::GetCapturedStdout();
     EXPECT_TRUE(built.hierarchy.getNode(0).isLeaf());
     EXPECT_EQ(progress.lastRange, 1.0);
     EXPECT_EQ(progress.advancedSteps.load(), 1.0);
@@ -48,9 +50,7 @@ TEST(koHierarchySplitting, TwoGroupsPartAlongTheirOnlyDirection) {
   single.contact(1, 0, {Vec(0, 0, 1)});
   single.diagram.computeDirectionSet(5.0f);
   Built built(single);
-  testing::internal::CaptureStdout();
-  built.split();
-  const std::string output = testing::internal::GetCapturedStdout();
+  const std::string output = built.split();
   const auto& root = built.hierarchy.getNode(0);
   ASSERT_FALSE(root.isLeaf());
   EXPECT_EQ(root.splitDirection, 0u);
@@ -78,9 +78,7 @@ TEST(koHierarchySplitting, CheapestSplitWinsAndProgressAddsUp) {
   ASSERT_EQ(hand.directionIndex(Vec(1, 0, 0)), 2u);
   Built built(hand);
   koCountingNotifier progress;
-  testing::internal::CaptureStdout();
   built.split(&progress);
-  testing::internal::GetCapturedStdout();
   EXPECT_EQ(describe(built.hierarchy), "((1 | 0 @0) | 2 @2)");
   EXPECT_TRUE(isWellFormed(built.hierarchy));
   EXPECT_TRUE(splitsRespectContacts(built.builder));
@@ -97,9 +95,7 @@ TEST(koHierarchySplitting, DisjointSidesKeepTheFirstCheapestDirection) {
   hand.diagram.computeDirectionSet(5.0f);
   Built built(hand);
   built.builder.verbose = true;
-  testing::internal::CaptureStdout();
-  built.split();
-  const std::string output = testing::internal::GetCapturedStdout();
+  const std::string output = built.split();
   const auto& root = built.hierarchy.getNode(0);
   ASSERT_FALSE(root.isLeaf());
   EXPECT_EQ(root.splitDirection, 0u);
@@ -128,9 +124,7 @@ TEST(koHierarchySplitting, ClustersStayTogether) {
     clustering.pushCluster(cluster, disassemblable);
     Built built(hand);
     built.builder.setGroupsClustering(&clustering);
-    testing::internal::CaptureStdout();
     built.split();
-    testing::internal::GetCapturedStdout();
     EXPECT_TRUE(isWellFormed(built.hierarchy));
     const unsigned int node = built.hierarchy.getSmallestNodeIdContainingSet(cluster);
     EXPECT_EQ(built.hierarchy.getNode(node).noGroups, 2u) << describe(built.hierarchy);
@@ -153,9 +147,7 @@ TEST(koHierarchySplitting, DistantConstraintsBlockThenCharge) {
     Built built(hand);
     built.builder.setNoDistantConstraints(1);
     built.builder.pushDistantConstraint(1, 0, scores, entries);
-    testing::internal::CaptureStdout();
     built.split();
-    testing::internal::GetCapturedStdout();
     // The way group 1 leaves group 0: the split direction, flipped when group 0 is the side
     // that moves.
     const auto& root = built.hierarchy.getNode(0);
@@ -180,10 +172,10 @@ TEST(koHierarchySplitting, CopyReplaysTheSameSplits) {
   hand.contact(4, 0, {Vec(0, 1, 0), Vec(0, 0, 1)});
   hand.diagram.computeDirectionSet(5.0f);
   Built original(hand);
-  testing::internal::CaptureStdout();
   original.split();
   Built replay(hand);
   replay.builder.initSolver();
+  testing::internal::CaptureStdout();
   replay.builder.copyGroupsHierarchy(original.hierarchy);
   testing::internal::GetCapturedStdout();
 

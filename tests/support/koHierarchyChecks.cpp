@@ -69,21 +69,14 @@ testing::AssertionResult splitsRespectContacts(const koDisassemblyHierarchyBuild
     const auto& node = hierarchy.getNode(v);
     if (node.noGroups == None || node.isLeaf())
       continue;
-    const auto staying = groupsOfNode(hierarchy, node.firstChild);
-    const auto moving = groupsOfNode(hierarchy, node.secondChild);
-    auto in = [](const std::vector<unsigned int>& side, unsigned int g) {
-      return std::find(side.begin(), side.end(), g) != side.end();
-    };
+    const koSplitSides sides(hierarchy, v);
     for (unsigned int e = 0; e < builder.getNoEdges(); ++e) {
       const auto& edge = builder.getEdgeData(e);
-      if (edge.distant)
-        continue;
-      const bool cut = (in(moving, edge.group0) && in(staying, edge.group1)) ||
-                       (in(staying, edge.group0) && in(moving, edge.group1));
-      if (!cut)
+      if (edge.distant || !sides.cuts(edge.group0, edge.group1))
         continue;
       const unsigned int needed =
-          node.splitDirection | (in(moving, edge.group0) ? 0u : koDisassemblyHierarchyBuilder::msOppositeFlag);
+          node.splitDirection |
+          (sides.moves(edge.group0) ? 0u : koDisassemblyHierarchyBuilder::msOppositeFlag);
       if (std::find(edge.entries.begin(), edge.entries.end(), needed) == edge.entries.end())
         return testing::AssertionFailure()
                << "split of node " << v << " along " << node.splitDirection << " cuts the contact "
@@ -102,8 +95,7 @@ testing::AssertionResult splitsAreCollisionFree(const koBoxAssembly& assembly,
     const auto& node = hierarchy.getNode(v);
     if (node.noGroups == None || node.isLeaf())
       continue;
-    const auto staying = groupsOfNode(hierarchy, node.firstChild);
-    const auto moving = groupsOfNode(hierarchy, node.secondChild);
+    const koSplitSides sides(hierarchy, v);
     const Wm4::Vector3<double>& d =
         builder.getContactDiagram().getDirectionFromId(node.splitDirection);
     int axis = 0;
@@ -115,10 +107,10 @@ testing::AssertionResult splitsAreCollisionFree(const koBoxAssembly& assembly,
     const bool positive = d[axis] > 0.0;
     const int u = (axis + 1) % 3, w = (axis + 2) % 3;
     for (const auto& m : boxes) {
-      if (std::find(moving.begin(), moving.end(), m.part) == moving.end())
+      if (!sides.moves(m.part))
         continue;
       for (const auto& s : boxes) {
-        if (std::find(staying.begin(), staying.end(), s.part) == staying.end())
+        if (!sides.stays(s.part))
           continue;
         const bool overlapU = std::min(m.maxCorner[u], s.maxCorner[u]) -
                                   std::max(m.minCorner[u], s.minCorner[u]) > eps;

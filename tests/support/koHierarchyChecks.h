@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -13,6 +15,25 @@
 
 // The groups of a node's slice, in slice order.
 std::vector<unsigned int> groupsOfNode(const koDisassemblyHierarchy& hierarchy, unsigned int node);
+
+// The two sides of a split node: the first child's groups stay, the second child's move.
+struct koSplitSides {
+  koSplitSides(const koDisassemblyHierarchy& hierarchy, unsigned int node)
+      : staying(groupsOfNode(hierarchy, hierarchy.getNode(node).firstChild)),
+        moving(groupsOfNode(hierarchy, hierarchy.getNode(node).secondChild)) {}
+  bool stays(unsigned int g) const {
+    return std::find(staying.begin(), staying.end(), g) != staying.end();
+  }
+  bool moves(unsigned int g) const {
+    return std::find(moving.begin(), moving.end(), g) != moving.end();
+  }
+  // Whether the split separates two groups.
+  bool cuts(unsigned int a, unsigned int b) const {
+    return (stays(a) && moves(b)) || (moves(a) && stays(b));
+  }
+
+  std::vector<unsigned int> staying, moving;
+};
 
 // Node ids follow the preorder layout, children partition their parent's slice (first child in
 // front, both non-empty), unused slots are empty, the group list and positions are inverse
