@@ -76,7 +76,7 @@ public:
   };
 
   // Builds the dynamic graph from the diagram and expands every contact edge's directions into
-  // the direction set within the diagram's angle tolerance. threadCount >= 1.
+  // the direction set within the diagram's angle tolerance. A threadCount of 0 counts as 1.
   koDisassemblyHierarchyBuilder(koDisassemblyHierarchy& hierarchy,
                                 const koContactDiagram& diagram, unsigned int threadCount);
   ~koDisassemblyHierarchyBuilder();

@@ -26,13 +26,17 @@ koDisassemblyHierarchyBuilder::koDisassemblyHierarchyBuilder(koDisassemblyHierar
                                                              unsigned int threadCount)
     : mHierarchy(&hierarchy), mMeshGroups(&hierarchy.getMeshGroups()), mDiagram(&diagram),
       verbose(false), mNodeMetadata(hierarchy.getNoNodes(), tNodeMetadata{0, 0, 0, {0, 0}}),
-      mGroupScratch(mMeshGroups->getNoGroups(), 0u), mConstraintChanges(threadCount),
-      mBestStates(threadCount), mBestDirections(threadCount, None),
-      mBestCosts(threadCount, std::numeric_limits<uint64_t>::max()),
-      mSolverTimes(threadCount, 0.0), mJobCounts(threadCount, 0u), mClustering(nullptr),
-      mSolvers(threadCount), mTester(new koSplitDirectionTester),
-      mPool(new koMiniThreadPool<koSplitDirectionTester>(*mTester, threadCount, nullptr)),
-      mTotalSolverTime(0.0), mNoThreads(threadCount) {
+      mGroupScratch(mMeshGroups->getNoGroups(), 0u), mClustering(nullptr),
+      mTester(new koSplitDirectionTester), mTotalSolverTime(0.0),
+      mNoThreads(threadCount == 0 ? 1u : threadCount) {
+  mConstraintChanges.resize(mNoThreads);
+  mBestStates.resize(mNoThreads);
+  mBestDirections.assign(mNoThreads, None);
+  mBestCosts.assign(mNoThreads, std::numeric_limits<uint64_t>::max());
+  mSolverTimes.assign(mNoThreads, 0.0);
+  mJobCounts.assign(mNoThreads, 0u);
+  mSolvers.resize(mNoThreads);
+  mPool.reset(new koMiniThreadPool<koSplitDirectionTester>(*mTester, mNoThreads, nullptr));
   buildDynamicGraph();
   fillEdgeDisassemblyDirectionData();
   // The per-group lists need the expanded entries, which exist only now.

@@ -165,12 +165,19 @@ void koDisassemblyHierarchyBuilder::computeBestSplitConfiguration(unsigned int n
     batch.strict = pass % 2 == 0;
     std::fill(mBestCosts.begin(), mBestCosts.end(), kNoSolution);
     mPool->run(&batch, batch.noDirections);
-    for (unsigned int t = 0; t < mNoThreads; ++t) {
-      if (mBestCosts[t] < best) {
-        best = mBestCosts[t];
-        chosen = mBestDirections[t];
-        set = *mBestStates[t];
-      }
+    // The pass's winner: lowest cost, then lowest direction. Each thread kept the first of its
+    // equal-cost directions and jobs ascend, so the plan does not depend on which thread tested
+    // which direction.
+    unsigned int winner = None;
+    for (unsigned int t = 0; t < mNoThreads; ++t)
+      if (mBestCosts[t] != kNoSolution &&
+          (winner == None || mBestCosts[t] < mBestCosts[winner] ||
+           (mBestCosts[t] == mBestCosts[winner] && mBestDirections[t] < mBestDirections[winner])))
+        winner = t;
+    if (winner != None && mBestCosts[winner] < best) {
+      best = mBestCosts[winner];
+      chosen = mBestDirections[winner];
+      set = *mBestStates[winner];
     }
   }
   mTotalSolverTime += ko::koSystemUtils::GetTimeBaseMs() - start;

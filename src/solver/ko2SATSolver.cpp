@@ -175,24 +175,23 @@ void ko2SATSolver::reorderColumns(const ko2SATSystemRoot& root) {
     columnScratch[i].word = nodes[first + i + 1].word;
     weightScratch[i] = columnWeights[first + i];
   }
-  std::vector<unsigned int> others;
-  others.reserve(count);
-  unsigned int out = first;
-  for (unsigned int i = 0; i < count; ++i) {
+  // Group clauses by group id, then the constraint clauses by slot: the order the constructor
+  // made, whatever earlier splits left, so that a recomputed subtree is searched exactly as the
+  // first time.
+  std::vector<unsigned int> order(count);
+  for (unsigned int i = 0; i < count; ++i)
+    order[i] = i;
+  const auto sortKey = [this](unsigned int i) {
     const koDLXNode& item = columnScratch[i];
-    if ((item.literal0() >> 1) == (item.literal1() >> 1)) {
-      nodes[out + 1].word = item.word;
-      columnWeights[out++] = weightScratch[i];
-    } else {
-      others.push_back(i);
-    }
-  }
-  std::stable_sort(others.begin(), others.end(), [this](unsigned int x, unsigned int y) {
-    return columnScratch[x].constraintSlot() < columnScratch[y].constraintSlot();
-  });
-  for (unsigned int i : others) {
-    nodes[out + 1].word = columnScratch[i].word;
-    columnWeights[out++] = weightScratch[i];
+    const unsigned int slot = item.constraintSlot();
+    return slot == koDLXNode::msNoField ? uint64_t{item.literal0() >> 1}
+                                        : (uint64_t{1} << 32) | slot;
+  };
+  std::sort(order.begin(), order.end(),
+            [&](unsigned int x, unsigned int y) { return sortKey(x) < sortKey(y); });
+  for (unsigned int i = 0; i < count; ++i) {
+    nodes[first + i + 1].word = columnScratch[order[i]].word;
+    columnWeights[first + i] = weightScratch[order[i]];
   }
   refreshConstraintColumns(*this, root);
 }
