@@ -27,10 +27,12 @@ class koMeshGroups;
 // stay unchanged while it computes. Single-threaded.
 //
 // The controllers: each one is attached to its mesh, which holds a reference to it and plays it
-// from then on; this object keeps a reference too, so that getControllers() stays valid while it
-// lives. Destroying this object leaves the controllers on their meshes. A new call of
-// createKeyFrameControllers() first detaches the controllers of the previous call from their
-// meshes, so that a mesh is never driven by two of them.
+// from then on (UpdateGS(time) on the scene); the keys are world-space offsets from the mesh's
+// local translation at attachment, its assembled place. This object keeps a reference too, so
+// that getControllers() stays valid while it lives. Destroying this object leaves the
+// controllers on their meshes. A new call of createKeyFrameControllers() first puts the meshes
+// of the previous call back where they rested and detaches those controllers, so that a mesh is
+// never driven by two of them and always plays from its assembled place.
 //
 // A split without an axis (groupA or groupB none) still gets a time step but moves nothing.
 class KOTOLVANE_API koExplodedViewAnimation {

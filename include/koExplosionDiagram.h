@@ -155,8 +155,10 @@ public:
   // The translation of a group of node's range relative to node's parent: node's own per-split
   // translation plus those of the nodes down to the group's leaf.
   Wm4::Vector3<float> computeBakedTranslation(unsigned int group, unsigned int node) const;
-  // Moves every mesh by its group's final translation in world space / moves it back. Meant in
-  // pairs: baking twice moves twice.
+  // Moves every mesh by its group's final translation in world space / moves it back, through
+  // the local translation, whatever the parent's rotation and scale. Meant in pairs: baking twice
+  // moves twice. Runs no controller, so an animation attached to the meshes does not interfere;
+  // the next UpdateGS plays that animation again, which replaces a baked pose.
   void bakeTranslations() const;
   void unbakeTranslations() const;
   // Rebuilds `axes`: one segment per split node, in node-id order.

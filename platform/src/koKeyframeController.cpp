@@ -14,10 +14,8 @@ int koKeyframeController::GetKeyQuantity() const {
 
 Wm4::Vector3<float> koKeyframeController::GetTranslation(double time) const {
   const int keys = GetKeyQuantity();
-  if (keys == 0) {
-    const koSpatial* object = GetObject();
-    return object != nullptr ? object->Local.GetTranslate() : Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
-  }
+  if (keys == 0)
+    return Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
   const float* times = TranslationTimes->GetData();
   const Wm4::Vector3<float>* data = TranslationData->GetData();
   if (time <= times[0])
@@ -41,8 +39,10 @@ bool koKeyframeController::Update(double time) {
   koSpatial* object = GetObject();
   if (object == nullptr || GetKeyQuantity() == 0)
     return false;
-  object->Local.SetTranslate(GetTranslation(time));
+  object->Local.SetTranslate(mRestTranslation + object->parentSpaceOffset(GetTranslation(time)));
   return true;
 }
+
+void koKeyframeController::onAttached() { mRestTranslation = GetObject()->Local.GetTranslate(); }
 
 } // namespace ko

@@ -22,6 +22,10 @@ void koSpatial::UpdateGS(double time) {
     World = Local;
 }
 
+Wm4::Vector3<float> koSpatial::parentSpaceOffset(const Wm4::Vector3<float>& worldOffset) const {
+  return mParent != nullptr ? mParent->World.ApplyInverseVector(worldOffset) : worldOffset;
+}
+
 void koSpatial::markChanged() {
   for (koSpatial* object = this; object != nullptr; object = object->mParent)
     object->mChanged = true;
@@ -36,6 +40,7 @@ void koSpatial::AttachController(koController* controller) {
     controller->mObject->DetachController(controller);
   mControllers.push_back(keep);
   controller->mObject = this;
+  controller->onAttached();
 }
 
 void koSpatial::DetachController(koController* controller) {

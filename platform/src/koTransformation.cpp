@@ -1,6 +1,8 @@
 #include <ko/koTransformation.h>
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 
 namespace ko {
 
@@ -93,17 +95,27 @@ Wm4::Vector3<float> koTransformation::ApplyForwardVector(const Wm4::Vector3<floa
   return mMatrix * vector;
 }
 
-Wm4::Vector3<float> koTransformation::ApplyInverse(const Wm4::Vector3<float>& point) const {
+Wm4::Vector3<float> koTransformation::ApplyInverseVector(const Wm4::Vector3<float>& vector) const {
   if (mIsIdentity)
-    return point;
-  const Wm4::Vector3<float> offset = point - mTranslate;
+    return vector;
   if (mIsRSMatrix) {
-    // R is orthonormal, so its inverse is its transpose; the scale is undone per axis.
-    const Wm4::Vector3<float> unrotated = mMatrix.Transpose() * offset;
+    if (mScale[0] == 0.0f || mScale[1] == 0.0f || mScale[2] == 0.0f)
+      return Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
+    const Wm4::Vector3<float> unrotated = mMatrix.Transpose() * vector;
     return Wm4::Vector3<float>(unrotated[0] / mScale[0], unrotated[1] / mScale[1],
                                unrotated[2] / mScale[2]);
   }
-  return mMatrix.Inverse() * offset;
+  // The determinant scales with the cube of the entries: compare it with that cube, so that a
+  // millimetre model in a metre scene is as invertible as the same model in millimetres.
+  float largest = 0.0f;
+  for (int i = 0; i < 9; ++i)
+    largest = std::max(largest, std::fabs(mMatrix(i / 3, i % 3)));
+  const float tolerance = Wm4::Math<float>::ZERO_TOLERANCE * largest * largest * largest;
+  return mMatrix.Inverse(tolerance) * vector;
+}
+
+Wm4::Vector3<float> koTransformation::ApplyInverse(const Wm4::Vector3<float>& point) const {
+  return ApplyInverseVector(point - mTranslate);
 }
 
 void koTransformation::Product(const koTransformation& a, const koTransformation& b) {

@@ -33,11 +33,15 @@ koExplodedViewAnimation::koExplodedViewAnimation(const koExplosionDiagram& diagr
       holdTime(1.0f) {}
 
 void koExplodedViewAnimation::createKeyFrameControllers() {
-  // The controllers of an earlier call leave their meshes; a mesh that died has already dropped
+  // The controllers of an earlier call leave their meshes, which go back to rest first so that
+  // the new controllers take the assembled place as theirs; a mesh that died has already dropped
   // them.
-  for (const ko::koPointer<ko::koKeyframeController>& controller : controllers)
-    if (ko::koSpatial* mesh = controller->GetObject())
+  for (const ko::koPointer<ko::koKeyframeController>& controller : controllers) {
+    if (ko::koSpatial* mesh = controller->GetObject()) {
+      mesh->Local.SetTranslate(controller->GetRestTranslation());
       mesh->DetachController(controller);
+    }
+  }
   controllers.clear();
 
   const unsigned int n = meshGroups.getNoGroups();

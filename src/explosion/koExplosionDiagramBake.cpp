@@ -17,18 +17,14 @@ void moveMeshes(const koMeshGroups& meshGroups,
       ko::koTriMesh* mesh = meshGroups.getMesh(g, k);
       if (mesh == nullptr)
         continue;
-      mesh->UpdateGS(0.0);
       mesh->markChanged();
-      // A world offset T is the local offset L * W^-1 * T, with W and L the world and local
-      // linear parts (the parent's linear part is W * L^-1).
-      const Wm4::Matrix3<float> toModel =
-          mesh->World.GetLinearMatrix().Inverse(Wm4::Math<float>::ZERO_TOLERANCE);
-      const Wm4::Vector3<float> offset =
-          mesh->Local.GetLinearMatrix() * (toModel * translations[g]);
+      // Through the parent's world transformation alone: an update of the mesh itself would run
+      // the animation's controllers, which set the local translation this step edits.
+      const Wm4::Vector3<float> offset = mesh->parentSpaceOffset(translations[g]);
       // SetTranslate also refreshes the identity flag: set exactly when the translation is back
       // to zero with an identity rotation and unit scale.
       mesh->Local.SetTranslate(bake ? mesh->Local.GetTranslate() + offset
-                                           : mesh->Local.GetTranslate() - offset);
+                                    : mesh->Local.GetTranslate() - offset);
     }
   }
 }

@@ -1,4 +1,5 @@
 #include "explosion/koExplosionDiagramFixture.h"
+#include "koExplodedViewAnimation.h"
 #include "koMeshGroups.h"
 #include "koSampleAssemblies.h"
 
@@ -29,20 +30,23 @@ float lateralOverlap(const Prism& p, const Prism& q) {
 // How far q starts past the end of p along the axis.
 float ahead(const Prism& p, const Prism& q) { return q.pairs[0].min - p.pairs[0].max; }
 
-// The world-space bounds of every mesh, read back from the scene's vertices.
+// The world-space bounds of every mesh, read back from the scene's vertices. Computed from the
+// local transformations (the meshes hang from the scene node), not by an update, which would play
+// an attached animation.
 struct WorldBox {
   float lo[3], hi[3];
   unsigned int group;
 };
 std::vector<WorldBox> worldBoxes(koBoxAssembly& assembly) {
-  assembly.scene().UpdateGS();
   const koMeshGroups& groups = assembly.meshGroups();
   std::vector<WorldBox> boxes;
   for (unsigned int m = 0; m < groups.meshes.size(); ++m) {
     WorldBox box{{kInf, kInf, kInf}, {-kInf, -kInf, -kInf}, groups.meshGroupIds[m]};
     const ko::koTriMesh& mesh = *groups.meshes[m];
+    ko::koTransformation world;
+    world.Product(assembly.scene().Local, mesh.Local);
     for (int i = 0; i < mesh.VBuffer->GetVertexQuantity(); ++i) {
-      const Vec p = mesh.World.ApplyForward(mesh.VBuffer->Position3(i));
+      const Vec p = world.ApplyForward(mesh.VBuffer->Position3(i));
       for (int a = 0; a < 3; ++a) {
         box.lo[a] = std::min(box.lo[a], p[a]);
         box.hi[a] = std::max(box.hi[a], p[a]);
@@ -236,29 +240,63 @@ TEST(koTranslationHierarchy, SidesWithoutContactsArePairedByTheirPrisms) {
   EXPECT_LT((offset - Vec(-2.0f, 0.0f, 0.0f)).Length(), 1e-5f);
 }
 
-// Under a rotated and scaled parent every mesh moves by its group's translation in world space,
-// and unbaking restores the local translations and identity flags.
+// Under a rotated parent of any unit (a general matrix, from a millimetre to a kilometre scale),
+// with the exploded view's animation attached in any play style: baking moves every mesh by its
+// group's translation in world space, unbaking restores every local translation and identity
+// flag, and the animation starts and ends in the assembled or the baked pose as its style says.
 TEST(koTranslationHierarchy, BakingMovesMeshesInWorldSpace) {
-  auto assembly = koSampleAssemblies::lidWithScrews();
-  koExplodedAssembly exploded(*assembly, 1.5f);
-  ko::koTriMesh* shifted = assembly->meshGroups().meshes[3];
-  shifted->Local.SetTranslate(Vec(0.5f, 0.0f, 0.0f));
-  assembly->scene().Local.SetRotate(Wm4::Matrix3<float>(Vec(1.0f, 2.0f, 2.0f) / 3.0f, 0.7f));
-  assembly->scene().Local.SetUniformScale(2.0f);
-  const std::vector<WorldBox> before = worldBoxes(*assembly);
-  exploded.explosion.bakeTranslations();
-  const std::vector<WorldBox> after = worldBoxes(*assembly);
-  for (size_t m = 0; m < before.size(); ++m) {
-    EXPECT_TRUE(assembly->meshGroups().meshes[m]->isChanged());
-    const Vec& t = exploded.explosion.getFinalPerGroupTranslation(before[m].group);
-    for (int a = 0; a < 3; ++a)
-      EXPECT_NEAR(after[m].lo[a] - before[m].lo[a], t[a], 1e-4f) << "mesh " << m;
-  }
-  exploded.explosion.unbakeTranslations();
-  for (ko::koTriMesh* mesh : assembly->meshGroups().meshes) {
-    const Vec expected = mesh == shifted ? Vec(0.5f, 0.0f, 0.0f) : Vec(0.0f, 0.0f, 0.0f);
-    EXPECT_LT((mesh->Local.GetTranslate() - expected).Length(), 1e-5f);
-    EXPECT_EQ(mesh->Local.IsIdentity(), mesh != shifted);
+  using Animation = koExplodedViewAnimation;
+  for (float scale : {1e-3f, 1.0f, 1e3f}) {
+    for (int style = 0; style < 4; ++style) {
+      SCOPED_TRACE(testing::Message() << "scale " << scale << ", play style " << style);
+      auto assembly = koSampleAssemblies::lidWithScrews();
+      koExplodedAssembly exploded(*assembly, 1.5f);
+      const std::vector<ko::koTriMesh*>& meshes = assembly->meshGroups().meshes;
+      meshes[3]->Local.SetTranslate(Vec(0.5f, 0.0f, 0.0f));
+      assembly->scene().Local.SetMatrix(
+          Wm4::Matrix3<float>(Vec(1.0f, 2.0f, 2.0f) / 3.0f, 0.7f) * scale);
+      assembly->scene().UpdateGS();
+      const std::vector<WorldBox> assembled = worldBoxes(*assembly);
+      std::vector<Vec> locals;
+      for (ko::koTriMesh* mesh : meshes)
+        locals.push_back(mesh->Local.GetTranslate());
+
+      Animation animation(exploded.explosion);
+      animation.setAnimationPlayStyle(Animation::tAnimationPlayStyle(style));
+      animation.createKeyFrameControllers();
+      // World coordinates carry the scale, and their rounding with them.
+      const float tolerance = 1e-4f * std::max(1.0f, scale);
+      auto expectPose = [&](bool explodedPose, const char* when) {
+        const std::vector<WorldBox> now = worldBoxes(*assembly);
+        for (size_t m = 0; m < now.size(); ++m) {
+          const Vec t = explodedPose
+                            ? exploded.explosion.getFinalPerGroupTranslation(now[m].group)
+                            : Vec(0.0f, 0.0f, 0.0f);
+          for (int a = 0; a < 3; ++a)
+            EXPECT_NEAR(now[m].lo[a] - assembled[m].lo[a], t[a], tolerance)
+                << when << ", mesh " << m;
+        }
+      };
+
+      exploded.explosion.bakeTranslations();
+      expectPose(true, "baked");
+      for (ko::koTriMesh* mesh : meshes)
+        EXPECT_TRUE(mesh->isChanged());
+      exploded.explosion.unbakeTranslations();
+      for (size_t m = 0; m < meshes.size(); ++m) {
+        EXPECT_LT((meshes[m]->Local.GetTranslate() - locals[m]).Length(), 1e-6f) << "mesh " << m;
+        EXPECT_EQ(meshes[m]->Local.IsIdentity(), m != 3);
+      }
+
+      const bool startsExploded = style == Animation::ePlayImplode ||
+                                  style == Animation::ePlayImplodeExplode;
+      const bool endsExploded = style == Animation::ePlayExplode ||
+                                style == Animation::ePlayImplodeExplode;
+      assembly->scene().UpdateGS(0.0);
+      expectPose(startsExploded, "first frame");
+      assembly->scene().UpdateGS(animation.getControllers()[0]->MaxTime);
+      expectPose(endsExploded, "last frame");
+    }
   }
 }
 

@@ -51,31 +51,44 @@ TEST(koKeyframeControllerTest, InterpolatesBetweenKeysAndHoldsOutside) {
   expectNear(shorter->GetTranslation(5.0), Vec3(1.0f, 2.0f, 0.0f));
 }
 
-TEST(koKeyframeControllerTest, UpdateMovesOnlyTheObjectsTranslation) {
+// A mesh placed, rotated and scaled under a rotated and scaled parent plays its keys as world
+// offsets from where it rests: exactly in place at a zero key, moved by the key in world space
+// at every time, its own rotation and scale untouched.
+TEST(koKeyframeControllerTest, KeysMoveAPlacedMeshFromItsRestInWorldSpace) {
   ko::koPointer<ko::koNode> root(new ko::koNode);
   auto* mesh = new ko::koNode;
   root->attachChild(mesh);
   root->Local.SetTranslate(Vec3(100.0f, 0.0f, 0.0f));
-  mesh->Local.SetUniformScale(3.0f);
+  root->Local.SetRotate(Wm4::Matrix3<float>(Vec3(0.0f, 0.6f, 0.8f), 1.1f));
+  root->Local.SetUniformScale(0.001f);
+  mesh->Local.SetTranslate(Vec3(3.0f, -7.0f, 2.5f));
+  mesh->Local.SetRotate(Wm4::Matrix3<float>(Vec3(1.0f, 0.0f, 0.0f), 0.4f));
+  mesh->Local.SetScale(Vec3(2.0f, 3.0f, 0.5f));
+  root->UpdateGS(0.0);
+  const Vec3 restLocal = mesh->Local.GetTranslate();
+  const Vec3 restWorld = mesh->World.GetTranslate();
+
   ko::koPointer<ko::koKeyframeController> c = makeController({0.0f, 2.0f}, {0.0f, 4.0f});
   mesh->AttachController(c);
+  EXPECT_EQ(c->GetRestTranslation(), restLocal);
+  for (double time : {0.0, 0.5, 2.0, 9.0, 0.0}) {
+    root->UpdateGS(time);
+    const Vec3 moved = mesh->World.GetTranslate() - restWorld;
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(moved[k], c->GetTranslation(time)[k], 1e-4f) << "time " << time;
+    EXPECT_EQ(mesh->Local.GetScale(), Vec3(2.0f, 3.0f, 0.5f));
+  }
+  EXPECT_EQ(mesh->Local.GetTranslate(), restLocal) << "a zero key is the rest pose, exactly";
 
-  root->UpdateGS(1.0);
-  expectNear(mesh->Local.GetTranslate(), Vec3(2.0f, 4.0f, 0.0f));
-  EXPECT_EQ(mesh->Local.GetUniformScale(), 3.0f);
-  // The controller runs before the world transformation is recomputed.
-  expectNear(mesh->World.ApplyForward(Vec3(1.0f, 0.0f, 0.0f)), Vec3(105.0f, 4.0f, 0.0f));
-  root->UpdateGS(10.0);
-  expectNear(mesh->World.GetTranslate(), Vec3(104.0f, 8.0f, 0.0f));
-
-  // Without keys the object stays where it is.
+  // Attached elsewhere, a controller rests where its new object is; without keys, Update() leaves
+  // the object alone.
+  auto* other = new ko::koNode;
+  root->attachChild(other);
+  other->Local.SetTranslate(Vec3(1.0f, 2.0f, 3.0f));
+  other->AttachController(c);
+  EXPECT_EQ(c->GetRestTranslation(), Vec3(1.0f, 2.0f, 3.0f));
   ko::koPointer<ko::koKeyframeController> empty(new ko::koKeyframeController);
-  expectNear(empty->GetTranslation(1.0), Vec3(0.0f, 0.0f, 0.0f));
-  mesh->DetachAllControllers();
   mesh->AttachController(empty);
-  mesh->Local.SetTranslate(Vec3(1.0f, 2.0f, 3.0f));
   EXPECT_FALSE(empty->Update(5.0));
-  expectNear(empty->GetTranslation(5.0), Vec3(1.0f, 2.0f, 3.0f));
-  root->UpdateGS(5.0);
-  expectNear(mesh->World.GetTranslate(), Vec3(101.0f, 2.0f, 3.0f));
+  EXPECT_EQ(mesh->Local.GetTranslate(), restLocal);
 }

@@ -23,6 +23,10 @@ public:
   // The base controller does nothing.
   virtual bool Update(double time);
 
+protected:
+  // Called by koSpatial::AttachController() once GetObject() is the new object.
+  virtual void onAttached() {}
+
 private:
   friend class koSpatial;
   koSpatial* mObject = nullptr;

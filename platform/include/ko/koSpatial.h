@@ -35,6 +35,12 @@ public:
   // node, for the whole subtree. Call it on the topmost object whose Local changed.
   virtual void UpdateGS(double time = 0.0);
 
+  // The change of the local translation that moves this object by worldOffset in world space:
+  // the offset mapped back through the parent's world rotation and scale (unchanged at a root;
+  // zero when the parent's world linear part is singular). Reads the parent's World as of the
+  // last UpdateGS().
+  Wm4::Vector3<float> parentSpaceOffset(const Wm4::Vector3<float>& worldOffset) const;
+
   // Change flags for the host (for instance to re-upload edited geometry). markChanged() flags
   // this object and every ancestor; clearChanged() clears this object's flag only.
   void markChanged();

@@ -50,8 +50,10 @@ public:
   Wm4::Vector3<float> ApplyForward(const Wm4::Vector3<float>& point) const;
   // Maps a direction or offset: M*V, no translation.
   Wm4::Vector3<float> ApplyForwardVector(const Wm4::Vector3<float>& vector) const;
-  // Maps a point back: M^-1*(Y - T). M must be invertible (no zero scale); a singular general
-  // matrix maps everything to zero.
+  // Maps an offset back: M^-1*V; zero when M is singular (a zero scale factor, or a determinant
+  // that vanishes next to the size of the entries, so that the test does not depend on the unit).
+  Wm4::Vector3<float> ApplyInverseVector(const Wm4::Vector3<float>& vector) const;
+  // Maps a point back: M^-1*(Y - T), with M^-1 as in ApplyInverseVector.
   Wm4::Vector3<float> ApplyInverse(const Wm4::Vector3<float>& point) const;
 
   // this = a*b: the map that applies b first, then a (a child's world transformation is
