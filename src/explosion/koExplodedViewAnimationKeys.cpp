@@ -122,17 +122,18 @@ void koExplodedViewAnimation::computeTranslationClamping(
     const unsigned int splitTime = times[referenceSplits[r]];
     const float minDistance = explosionDiagram.getGroupMinSplitDistance(r);
 
+    // Directions by plain division: a library-wide cut-off for short vectors would make the
+    // result depend on the model's unit. A zero vector stays zero.
+    auto unit = [](const Wm4::Vector3<float>& v) {
+      const float length = v.Length();
+      return length > 0.0f ? v / length : v;
+    };
     // The cluster's axis: the direction of its own step.
-    Wm4::Vector3<float> axis(0.0f, 0.0f, 0.0f);
     const auto own = clusterKeys.find(splitTime);
-    if (own != clusterKeys.end() && own->second.increment.Length() > 0.0f) {
-      axis = own->second.increment;
-      axis.Normalize();
-    }
+    const Wm4::Vector3<float> axis =
+        own != clusterKeys.end() ? unit(own->second.increment) : Wm4::Vector3<float>::ZERO;
     auto nearAxis = [&](const Wm4::Vector3<float>& increment) {
-      const float length = increment.Length();
-      const Wm4::Vector3<float> unit = length > 0.0f ? increment / length : increment;
-      return std::fabs(unit.Dot(axis)) > kCosNearAxis;
+      return std::fabs(unit(increment).Dot(axis)) > kCosNearAxis;
     };
 
     const auto first = clusterKeys.lower_bound(splitTime);

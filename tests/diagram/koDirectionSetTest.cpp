@@ -104,7 +104,6 @@ TEST(koDirectionSet, EachCallRebuildsTheSetAndReportsWhenVerbose) {
   fan.diagram.pushContactEdge(0, 1, &late, 1, Wm4::Vector3<float>(0.0f, 0.0f, 0.0f));
   EXPECT_EQ(fan.diagram.getDisassemblyDirectionIds(2), Ids({0}));
   fan.diagram.computeDirectionSet(30.0f);
-  EXPECT_EQ(fan.diagram.getAngleTolerance(), 30.0f);
   EXPECT_EQ(fan.allIds(), Ids({0, 0, 1, 0}));
   fan.diagram.verbose = true;
   testing::internal::CaptureStdout();
@@ -149,7 +148,6 @@ TEST(koDirectionSet, RandomDirectionsSatisfyTheSetInvariants) {
     const koContactDiagram& diagram = fixture.diagram;
     fixture.diagram.computeDirectionSet(tolerance);
     const unsigned int noEntries = diagram.getNoDirections();
-    EXPECT_LE(noEntries, all.size());
     for (unsigned int k = 0; k < noEntries; ++k)
       EXPECT_NEAR(diagram.getDirectionFromId(k).Length(), 1.0, 1e-12) << "entry " << k;
 

@@ -38,60 +38,37 @@ void expectEveryJobRanOnce(const RecordingBatch& batch, unsigned int noThreads) 
   }
 }
 
-TEST(koMiniThreadPool, RunsEveryJobExactlyOnceAcrossThreads) {
+// Pools of one thread, of more threads than jobs and of several threads, with batches in a row
+// (each must start again from job 0), an empty batch and a null notifier.
+TEST(koMiniThreadPool, RunsEveryJobExactlyOnceInEveryBatch) {
   RecordingFunctor functor;
-  koCountingNotifier notifier;
-  RecordingPool pool(functor, 4, &notifier);
-  RecordingBatch batch(5000);
-  pool.run(&batch, 5000);
-  expectEveryJobRanOnce(batch, 4);
-  EXPECT_EQ(notifier.noOpenRangeCalls.load(), 1);
-  EXPECT_EQ(notifier.lastRange, 5000.0);
-  EXPECT_EQ(notifier.noAdvanceCalls.load(), 5000);
-  EXPECT_EQ(notifier.advancedSteps.load(), 5000.0);
-}
-
-TEST(koMiniThreadPool, OneThreadRunsJobsInAscendingOrder) {
-  RecordingFunctor functor;
-  koCountingNotifier notifier;
-  RecordingPool pool(functor, 1, &notifier);
-  RecordingBatch batch(1000);
-  pool.run(&batch, 1000);
-  ASSERT_EQ(batch.order.size(), 1000u);
-  for (unsigned int i = 0; i < 1000; ++i) {
-    EXPECT_EQ(batch.order[i], i);
-    EXPECT_EQ(batch.threadOfJob[i], 0u);
-  }
-  EXPECT_EQ(notifier.noAdvanceCalls.load(), 1000);
-}
-
-TEST(koMiniThreadPool, MoreThreadsThanJobsAndEmptyBatches) {
-  RecordingFunctor functor;
-  koCountingNotifier notifier;
-  RecordingPool pool(functor, 8, &notifier);
-
-  RecordingBatch empty(0);
-  pool.run(&empty, 0);
-  EXPECT_TRUE(empty.order.empty());
-  EXPECT_EQ(notifier.noOpenRangeCalls.load(), 1);
-  EXPECT_EQ(notifier.lastRange, 0.0);
-  EXPECT_EQ(notifier.noAdvanceCalls.load(), 0);
-
-  RecordingBatch few(5);
-  pool.run(&few, 5);
-  expectEveryJobRanOnce(few, 8);
-  EXPECT_EQ(notifier.noAdvanceCalls.load(), 5);
-}
-
-TEST(koMiniThreadPool, ConsecutiveBatchesStartAgainFromJobZero) {
-  RecordingFunctor functor;
-  RecordingPool pool(functor, 3, nullptr);  // a null notifier is never called
-  for (unsigned int noJobs : {100u, 7u, 300u}) {
-    RecordingBatch batch(noJobs);
-    pool.run(&batch, noJobs);
-    EXPECT_EQ(pool.jobData, &batch);
-    EXPECT_EQ(pool.noJobs, noJobs);
-    expectEveryJobRanOnce(batch, 3);
+  struct tCase {
+    unsigned int noThreads;
+    std::vector<unsigned int> batches;
+    bool notify;
+  };
+  const tCase cases[] = {{4, {5000}, true}, {1, {1000, 3}, true}, {8, {0, 5}, true},
+                         {3, {100, 7, 300}, false}};
+  for (const tCase& c : cases) {
+    koCountingNotifier notifier;
+    RecordingPool pool(functor, c.noThreads, c.notify ? &notifier : nullptr);
+    int noJobs = 0;
+    for (unsigned int batchSize : c.batches) {
+      RecordingBatch batch(batchSize);
+      pool.run(&batch, batchSize);
+      expectEveryJobRanOnce(batch, c.noThreads);
+      if (c.noThreads == 1) {  // in ascending order
+        for (unsigned int i = 0; i < batchSize; ++i)
+          EXPECT_EQ(batch.order[i], i);
+      }
+      noJobs += static_cast<int>(batchSize);
+    }
+    if (c.notify) {
+      EXPECT_EQ(notifier.noOpenRangeCalls.load(), static_cast<int>(c.batches.size()));
+      EXPECT_EQ(notifier.lastRange, c.batches.back());
+      EXPECT_EQ(notifier.noAdvanceCalls.load(), noJobs);
+      EXPECT_EQ(notifier.advancedSteps.load(), noJobs);
+    }
   }
 }
 

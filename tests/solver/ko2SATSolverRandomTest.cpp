@@ -225,6 +225,11 @@ public:
       for (unsigned int j = 0; j < global.noColumns; ++j)
         solver->nodes[j + 1].word = words[j], solver->columnWeights[j] = weights[j];
       solver->reorderColumns(global);
+      // Back in the constructor's order: group clauses by group, then clauses by slot.
+      for (unsigned int j = 0; j < global.noColumns; ++j)
+        ASSERT_EQ(solver->nodes[j + 1].constraintSlot(), j < s.n ? 0xFFFFFu : j - s.n);
+      for (unsigned int g = 0; g < s.n; ++g)
+        ASSERT_EQ(solver->nodes[g + 1].literal0(), 2 * g);
       changeStrengths(30);
     }
     const unsigned int all = (1u << s.n) - 1u;
@@ -235,9 +240,9 @@ public:
     const unsigned int set0 = below(1u << s.n), set1 = below(1u << s.n);
     ko2SATSystemRoot parts[3] = {}, inside{};
     fromMask(set0, set);
-    solver->splitSystem(global, set, parts[0], inside);
+    ASSERT_NO_FATAL_FAILURE(splitAndCompare(global, set, set0, parts[0], inside));
     fromMask(set1, set);
-    solver->splitSystem(inside, set, parts[1], parts[2]);
+    ASSERT_NO_FATAL_FAILURE(splitAndCompare(inside, set, set1, parts[1], parts[2]));
     const unsigned int systems[3] = {all & ~set0, set0 & ~set1, set0 & set1};
     for (unsigned int k = 0; k < 3; ++k) {
       changeStrengths(20);
@@ -297,11 +302,33 @@ private:
       s.clustering = std::make_unique<koGroupsClustering>(s.n);
       s.useDisassemblableClusters = chance(50);
       ko2SATState cluster(s.n);
+      testing::internal::CaptureStdout();  // the notes on dropped clusters
       for (unsigned int k = 1 + below(3); k > 0; --k) {
         fromMask(below(1u << s.n), cluster);
         s.clustering->pushCluster(cluster, chance(40));
       }
+      testing::internal::GetCapturedStdout();
     }
+  }
+
+  // The root's columns must come out as [crossing][outside][inside], each in its old order.
+  void splitAndCompare(const ko2SATSystemRoot& root, const ko2SATState& set, unsigned int mask,
+                       ko2SATSystemRoot& outside, ko2SATSystemRoot& inside) {
+    std::vector<uint64_t> expected[3];
+    for (unsigned int j = root.firstColumn; j < root.firstColumn + root.noColumns; ++j) {
+      const koDLXNode& item = solver->nodes[j + 1];
+      const unsigned int in0 = (mask >> (item.literal0() >> 1)) & 1u;
+      expected[in0 != ((mask >> (item.literal1() >> 1)) & 1u) ? 0 : 1 + in0].push_back(item.word);
+    }
+    solver->splitSystem(root, set, outside, inside);
+    ASSERT_EQ(outside.firstColumn, root.firstColumn + expected[0].size());
+    ASSERT_EQ(outside.noColumns, expected[1].size());
+    ASSERT_EQ(inside.firstColumn, outside.firstColumn + outside.noColumns);
+    ASSERT_EQ(inside.noColumns, expected[2].size());
+    unsigned int j = root.firstColumn;
+    for (const auto& part : expected)
+      for (uint64_t word : part)
+        ASSERT_EQ(solver->nodes[1 + j++].word, word) << "column " << j - 1;
   }
 
   void solveAndCompare(const ko2SATSystemRoot& root, unsigned int system, tCoverage& coverage) {
