@@ -143,9 +143,9 @@ private:
   friend class koSplitDirectionTester;
 
   // The direction for a split whose sides no edge joins, taken from the directions of the edges
-  // that the reference node's split cut. May replace `set` by its complement.
+  // that the reference node's split cut.
   unsigned int chooseDisjointDirection(unsigned int node, unsigned int referenceNode,
-                                       unsigned int chosenDirection, ko2SATState& set);
+                                       unsigned int chosenDirection);
   void markGroupsOfNode(unsigned int node, unsigned int mark);
   void printSolverTimes() const;
 

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <iostream>
 #include <limits>
-#include <set>
 
 namespace {
 
@@ -191,14 +190,12 @@ void koDisassemblyHierarchyBuilder::computeBestSplitConfiguration(unsigned int n
   if (verbose)
     std::cout << node << ": disjoint sets spotted" << std::endl;
   referenceOut = referenceNode;
-  direction = referenceNode == None ? chosen
-                                    : chooseDisjointDirection(node, referenceNode, chosen, set);
+  direction = referenceNode == None ? chosen : chooseDisjointDirection(node, referenceNode, chosen);
 }
 
 unsigned int koDisassemblyHierarchyBuilder::chooseDisjointDirection(unsigned int node,
                                                                     unsigned int referenceNode,
-                                                                    unsigned int chosenDirection,
-                                                                    ko2SATState& set) {
+                                                                    unsigned int chosenDirection) {
   // Groups that the reference split cut loose: both ends of the edges crossing that split.
   markGroupsOfNode(node, 0);
   const unsigned int cutBegin = mNodeMetadata[referenceNode].firstEdge;
@@ -211,8 +208,12 @@ unsigned int koDisassemblyHierarchyBuilder::chooseDisjointDirection(unsigned int
     mGroupScratch[mEdges[e].group1] = 1;
   }
 
-  // Candidates: the directions those groups can part along, in both senses...
-  std::set<unsigned int> candidates;
+  // The candidates are the directions those groups can part along, in both senses. No edge joins
+  // the two sides (that is why the direction is free), so no distant edge between them removes a
+  // sense: the smallest candidate is always a direction in its own sense, and the moving side
+  // stays as the solver chose it.
+  unsigned int smallest = None;
+  bool chosenIsCandidate = false;
   const koDisassemblyHierarchy::tTreeNode& tree = mHierarchy->getNode(node);
   const std::vector<unsigned int>& groupList = mHierarchy->getGroupList();
   for (unsigned int p = tree.first; p < tree.first + tree.noGroups; ++p) {
@@ -220,34 +221,11 @@ unsigned int koDisassemblyHierarchyBuilder::chooseDisjointDirection(unsigned int
     if (mGroupScratch[g] == 0)
       continue;
     for (unsigned int k : mPerGroupDirections[g]) {
-      candidates.insert(k);
-      candidates.insert(k | msOppositeFlag);
+      smallest = std::min(smallest, k);
+      chosenIsCandidate = chosenIsCandidate || k == chosenDirection;
     }
   }
-  // ...less those along which a distant edge between the two sides blocks the move.
-  const tNodeMetadata& metadata = mNodeMetadata[node];
-  for (unsigned int e = metadata.firstEdge; e < metadata.firstEdge + metadata.noEdges; ++e) {
-    const tDynamicEdgeData& edge = mEdges[e];
-    if (!edge.distant || edge.entries.empty() || set.test(edge.group0) == set.test(edge.group1))
-      continue;
-    const unsigned int flip = set.test(edge.group1) ? msOppositeFlag : 0u;
-    for (unsigned int entry : edge.entries)
-      candidates.erase(entry ^ flip);
-  }
-
-  if (candidates.empty() || candidates.count(chosenDirection) != 0)
-    return chosenDirection;
-  const unsigned int candidate = *candidates.begin();
-  if ((candidate & msOppositeFlag) != 0) {
-    for (unsigned int p = tree.first; p < tree.first + tree.noGroups; ++p) {
-      const unsigned int g = groupList[p];
-      if (set.test(g))
-        set.remove(g);
-      else
-        set.add(g);
-    }
-  }
-  return candidate & ~msOppositeFlag;
+  return smallest == None || chosenIsCandidate ? chosenDirection : smallest;
 }
 
 void koDisassemblyHierarchyBuilder::markGroupsOfNode(unsigned int node, unsigned int mark) {
