@@ -18,7 +18,7 @@ Wm4::Vector3<float> koKeyframeController::GetTranslation(double time) const {
     return Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
   const float* times = TranslationTimes->GetData();
   const Wm4::Vector3<float>* data = TranslationData->GetData();
-  if (time <= times[0])
+  if (!(time > times[0]))  // a time that is not a number, too
     return data[0];
   if (time >= times[keys - 1])
     return data[keys - 1];

@@ -41,8 +41,15 @@ void writeVector(std::ostream& out, const char* tag, const Wm4::Vector3<float>& 
   out << tag << ' ' << v[0] << ' ' << v[1] << ' ' << v[2] << '\n';
 }
 
-// Writes one mesh; `offset` is the number of vertices written before it.
-void writeMesh(std::ostream& out, const koTriMesh& mesh, const std::string& name, long offset) {
+// The numbers of vertices and of normals written so far: OBJ indices count each kind on its own.
+struct tWritten {
+  long vertices = 0;
+  long normals = 0;
+};
+
+// Writes one mesh after those counted in `written`, and counts it.
+void writeMesh(std::ostream& out, const koTriMesh& mesh, const std::string& name,
+               tWritten& written) {
   const koVertexBuffer& buffer = *mesh.VBuffer;
   const int noVertices = buffer.GetVertexQuantity();
   const bool normals = buffer.GetAttributes().HasNormal();
@@ -71,38 +78,36 @@ void writeMesh(std::ostream& out, const koTriMesh& mesh, const std::string& name
       continue;
     out << 'f';
     for (int c = 0; c < 3; ++c) {
-      const long index = offset + v[c] + 1;
-      out << ' ' << index;
+      out << ' ' << written.vertices + v[c] + 1;
       if (normals)
-        out << "//" << index;
+        out << "//" << written.normals + v[c] + 1;
     }
     out << '\n';
   }
+  written.vertices += noVertices;
+  written.normals += normals ? noVertices : 0;
 }
 
 } // namespace
 
 bool saveMesh(const std::string& path, const koSpatial* object,
               koProgressNotifierInterface* notifier, const tOptions& /*options*/) {
+  std::ofstream out(path, std::ios::out | std::ios::trunc);
+  if (!out)
+    return false;
   std::vector<const koTriMesh*> meshes;
   collectMeshes(object, meshes);
   if (notifier != nullptr)
     notifier->openRange(static_cast<double>(meshes.size()));
-
-  std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (!out)
-    return false;
   // Numbers as every OBJ reader expects them, whatever the global locale, and floats exactly.
   out.imbue(std::locale::classic());
   out.precision(std::numeric_limits<float>::max_digits10);
 
-  long offset = 0;
+  tWritten written;
   for (size_t k = 0; k < meshes.size(); ++k) {
     const koTriMesh& mesh = *meshes[k];
-    if (mesh.VBuffer != nullptr && mesh.VBuffer->GetAttributes().HasPosition()) {
-      writeMesh(out, mesh, objectName(mesh, k), offset);
-      offset += mesh.VBuffer->GetVertexQuantity();
-    }
+    if (mesh.VBuffer != nullptr && mesh.VBuffer->GetAttributes().HasPosition())
+      writeMesh(out, mesh, objectName(mesh, k), written);
     if (notifier != nullptr)
       notifier->advance(1.0);
   }

@@ -1,17 +1,17 @@
-#include <ko/koIndexBuffer.h>
 #include <ko/koMeshUtils.h>
 #include <ko/koPointer.h>
 #include <ko/koVertexBuffer.h>
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 using Vec2 = Wm4::Vector2<float>;
 using Vec3 = Wm4::Vector3<float>;
 
-// Every channel of vertex i holds values derived from i and the channel, so that a value read
-// from the wrong vertex or the wrong channel shows.
+// Values derived from the vertex and the channel, so that one from the wrong place shows.
 ko::koVertexBuffer* filledBuffer(int noVertices) {
   ko::koAttributes attributes;
   attributes.SetPositionChannels(3);
@@ -31,45 +31,27 @@ ko::koVertexBuffer* filledBuffer(int noVertices) {
   return buffer;
 }
 
-} // namespace
-
-TEST(koBufferTest, ResizeKeepsTheKeptVerticesAndZeroesTheNewOnes) {
-  ko::koPointer<ko::koVertexBuffer> buffer(filledBuffer(4));
-  buffer->resizeVertexBuffer(2);  // shrinking then growing must not resurrect the cut vertices
-  buffer->resizeVertexBuffer(3);
-  ASSERT_EQ(buffer->GetVertexQuantity(), 3);
-  // The channels are separate: writing one must not have overwritten another.
-  EXPECT_EQ(buffer->Position3(1), Vec3(1.0f, 1.1f, 1.2f));
-  EXPECT_EQ(buffer->Normal3(1), Vec3(-1.0f, -1.1f, -1.2f));
-  EXPECT_EQ(buffer->TCoord2(0, 1), Vec2(11.0f, 21.0f));
-  EXPECT_EQ(buffer->TCoord3(7, 1), Vec3(31.0f, 41.0f, 51.0f));
-  EXPECT_EQ(buffer->PSize1(1), 101.0f);
-  EXPECT_EQ(buffer->Position3(2), Vec3(0.0f, 0.0f, 0.0f));
-  EXPECT_EQ(buffer->Normal3(2), Vec3(0.0f, 0.0f, 0.0f));
-  EXPECT_EQ(buffer->TCoord2(0, 2), Vec2(0.0f, 0.0f));
-  EXPECT_EQ(buffer->TCoord3(7, 2), Vec3(0.0f, 0.0f, 0.0f));
-  EXPECT_EQ(buffer->PSize1(2), 0.0f);
-
-  ko::koIndexBuffer indices(2, ko::koIndexBuffer::TriangleList);
-  indices.GetData()[1] = 7;
-  indices.resizeIndexBuffer(3);
-  EXPECT_EQ(indices.GetData()[1], 7);
-  EXPECT_EQ(indices.GetData()[2], 0);
+std::vector<float> values(const ko::koVertexBuffer& b, int i) {
+  const Vec3 &p = b.Position3(i), &n = b.Normal3(i), &t7 = b.TCoord3(7, i);
+  const Vec2& t0 = b.TCoord2(0, i);
+  return {p[0], p[1], p[2], n[0], n[1], n[2], t0[0], t0[1], t7[0], t7[1], t7[2], b.PSize1(i)};
 }
 
-TEST(koBufferTest, CopyVertexDataCopiesEveryChannelBothBuffersHave) {
-  ko::koPointer<ko::koVertexBuffer> source(filledBuffer(3));
-  ko::koPointer<ko::koVertexBuffer> same(filledBuffer(2));
-  ko::koMeshUtils::CopyVertexData(*source, *same, 2, 0);
-  EXPECT_EQ(same->Position3(0), source->Position3(2));
-  EXPECT_EQ(same->Normal3(0), source->Normal3(2));
-  EXPECT_EQ(same->TCoord2(0, 0), source->TCoord2(0, 2));
-  EXPECT_EQ(same->TCoord3(7, 0), source->TCoord3(7, 2));
-  EXPECT_EQ(same->PSize1(0), source->PSize1(2));
-  EXPECT_EQ(same->Position3(1), source->Position3(1));
+} // namespace
 
-  // A target with fewer attributes and a unit of its own: shared channels copy, the rest stays.
-  // Unit 0 and 7 have different widths on the two sides: the common components copy.
+TEST(koBufferTest, ResizeAndCopyVertexDataKeepEveryChannel) {
+  // Shrinking then growing keeps the kept vertices and must not resurrect the cut ones.
+  ko::koPointer<ko::koVertexBuffer> buffer(filledBuffer(4)), source(filledBuffer(3));
+  buffer->resizeVertexBuffer(2);
+  buffer->resizeVertexBuffer(3);
+  ASSERT_EQ(buffer->GetVertexQuantity(), 3);
+  EXPECT_EQ(values(*buffer, 1), values(*source, 1));
+  EXPECT_EQ(values(*buffer, 2), std::vector<float>(12, 0.0f));
+
+  ko::koMeshUtils::CopyVertexData(*source, *buffer, 2, 0); // one layout: every channel copies
+  EXPECT_EQ(values(*buffer, 0), values(*source, 2));
+  // To other channels: of units of different widths (0: 2 to 3, 7: 3 to 2) the common components
+  // copy; unit 3, which the source lacks, stays.
   ko::koAttributes narrow;
   narrow.SetPositionChannels(3);
   narrow.SetTCoordChannels(0, 3);
@@ -79,7 +61,6 @@ TEST(koBufferTest, CopyVertexDataCopiesEveryChannelBothBuffersHave) {
   target.TCoord2(3, 1) = Vec2(-5.0f, -6.0f);
   target.TCoord3(0, 1) = Vec3(0.0f, 0.0f, 9.0f);
   ko::koMeshUtils::CopyVertexData(*source, target, 1, 1);
-  EXPECT_EQ(target.Position3(1), source->Position3(1));
   EXPECT_EQ(target.TCoord2(3, 1), Vec2(-5.0f, -6.0f));
   EXPECT_EQ(target.TCoord3(0, 1), Vec3(11.0f, 21.0f, 9.0f));
   EXPECT_EQ(target.TCoord2(7, 1), Vec2(31.0f, 41.0f));

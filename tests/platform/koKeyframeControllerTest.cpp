@@ -10,12 +10,7 @@ namespace {
 
 using Vec3 = Wm4::Vector3<float>;
 
-void expectNear(const Vec3& actual, const Vec3& expected) {
-  for (int k = 0; k < 3; ++k)
-    EXPECT_NEAR(actual[k], expected[k], 1e-5f) << "component " << k;
-}
-
-// Translations along x only, which is enough to see the interpolation.
+// Keys at the given times with translations (x, 2x, 0).
 ko::koKeyframeController* makeController(std::initializer_list<float> times,
                                          std::initializer_list<float> xs) {
   auto* controller = new ko::koKeyframeController;
@@ -31,29 +26,20 @@ ko::koKeyframeController* makeController(std::initializer_list<float> times,
 } // namespace
 
 TEST(koKeyframeControllerTest, InterpolatesBetweenKeysAndHoldsOutside) {
-  ko::koPointer<ko::koKeyframeController> c = makeController({1.0f, 3.0f, 4.0f}, {0.0f, 2.0f, 6.0f});
-  const double times[] = {-5.0, 1.0, 2.0, 3.0, 3.5, 4.0, 100.0};
-  const float expected[] = {0.0f, 0.0f, 1.0f, 2.0f, 4.0f, 6.0f, 6.0f};
-  for (int i = 0; i < 7; ++i)
-    expectNear(c->GetTranslation(times[i]), Vec3(expected[i], 2.0f * expected[i], 0.0f));
-
-  // Equal neighbouring times make a jump: from that time on the later key holds, with no
-  // division by the zero-length span.
-  ko::koPointer<ko::koKeyframeController> jump =
-      makeController({0.0f, 1.0f, 1.0f, 2.0f}, {0.0f, 1.0f, 5.0f, 7.0f});
-  expectNear(jump->GetTranslation(0.5), Vec3(0.5f, 1.0f, 0.0f));
-  expectNear(jump->GetTranslation(1.0), Vec3(5.0f, 10.0f, 0.0f));
-  expectNear(jump->GetTranslation(1.5), Vec3(6.0f, 12.0f, 0.0f));
-
-  // Arrays of different lengths: the extra translations are not keys.
-  ko::koPointer<ko::koKeyframeController> shorter = makeController({0.0f, 1.0f}, {0.0f, 1.0f, 9.0f});
-  EXPECT_EQ(shorter->GetKeyQuantity(), 2);
-  expectNear(shorter->GetTranslation(5.0), Vec3(1.0f, 2.0f, 0.0f));
+  // Plain keys; a jump at equal times (the later key holds); a translation without a time.
+  ko::koPointer<ko::koKeyframeController> plain = makeController({1, 3, 4}, {0, 2, 6});
+  ko::koPointer<ko::koKeyframeController> jump = makeController({0, 1, 1, 2}, {0, 1, 5, 7});
+  ko::koPointer<ko::koKeyframeController> shorter = makeController({0, 1}, {0, 1, 9});
+  const struct { ko::koKeyframeController* controller; double time; float x; } cases[] = {
+      {plain, -5, 0}, {plain, 1, 0}, {plain, 2, 1}, {plain, 3, 2}, {plain, 3.5, 4}, {plain, 4, 6},
+      {plain, 100, 6}, {jump, 0.5, 0.5}, {jump, 1, 5}, {jump, 1.5, 6}, {shorter, 5, 1}};
+  for (const auto& c : cases) {
+    const Vec3 error = c.controller->GetTranslation(c.time) - Vec3(c.x, 2.0f * c.x, 0.0f);
+    EXPECT_LT(error.Length(), 1e-5f) << "time " << c.time;
+  }
 }
 
-// A mesh placed, rotated and scaled under a rotated and scaled parent plays its keys as world
-// offsets from where it rests: exactly in place at a zero key, moved by the key in world space
-// at every time, its own rotation and scale untouched.
+// Under a turned and scaled parent, keys move a placed mesh in world space from its rest.
 TEST(koKeyframeControllerTest, KeysMoveAPlacedMeshFromItsRestInWorldSpace) {
   ko::koPointer<ko::koNode> root(new ko::koNode);
   auto* mesh = new ko::koNode;
@@ -65,30 +51,14 @@ TEST(koKeyframeControllerTest, KeysMoveAPlacedMeshFromItsRestInWorldSpace) {
   mesh->Local.SetRotate(Wm4::Matrix3<float>(Vec3(1.0f, 0.0f, 0.0f), 0.4f));
   mesh->Local.SetScale(Vec3(2.0f, 3.0f, 0.5f));
   root->UpdateGS(0.0);
-  const Vec3 restLocal = mesh->Local.GetTranslate();
-  const Vec3 restWorld = mesh->World.GetTranslate();
+  const Vec3 restLocal = mesh->Local.GetTranslate(), restWorld = mesh->World.GetTranslate();
 
-  ko::koPointer<ko::koKeyframeController> c = makeController({0.0f, 2.0f}, {0.0f, 4.0f});
+  ko::koPointer<ko::koKeyframeController> c = makeController({0, 2}, {0, 4});
   mesh->AttachController(c);
-  EXPECT_EQ(c->GetRestTranslation(), restLocal);
   for (double time : {0.0, 0.5, 2.0, 9.0, 0.0}) {
     root->UpdateGS(time);
     const Vec3 moved = mesh->World.GetTranslate() - restWorld;
-    for (int k = 0; k < 3; ++k)
-      EXPECT_NEAR(moved[k], c->GetTranslation(time)[k], 1e-4f) << "time " << time;
-    EXPECT_EQ(mesh->Local.GetScale(), Vec3(2.0f, 3.0f, 0.5f));
+    EXPECT_LT((moved - c->GetTranslation(time)).Length(), 1e-4f) << "time " << time;
   }
   EXPECT_EQ(mesh->Local.GetTranslate(), restLocal) << "a zero key is the rest pose, exactly";
-
-  // Attached elsewhere, a controller rests where its new object is; without keys, Update() leaves
-  // the object alone.
-  auto* other = new ko::koNode;
-  root->attachChild(other);
-  other->Local.SetTranslate(Vec3(1.0f, 2.0f, 3.0f));
-  other->AttachController(c);
-  EXPECT_EQ(c->GetRestTranslation(), Vec3(1.0f, 2.0f, 3.0f));
-  ko::koPointer<ko::koKeyframeController> empty(new ko::koKeyframeController);
-  mesh->AttachController(empty);
-  EXPECT_FALSE(empty->Update(5.0));
-  EXPECT_EQ(mesh->Local.GetTranslate(), restLocal);
 }

@@ -6,111 +6,68 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <list>
 #include <thread>
-#include <vector>
 
 namespace {
 
-// Blocks in its body until released; records where and how often the body ran.
-class GatedThread : public ko::koThread {
-public:
-  void release() {
-    {
-      std::lock_guard<std::mutex> guard(mMutex);
-      mOpen = true;
-    }
-    mSignal.notify_all();
-  }
-  std::atomic<int> runs{0};
-  std::thread::id bodyThread;
+using namespace std::chrono_literals;
 
-protected:
-  void threadBody() override {
-    std::unique_lock<std::mutex> lock(mMutex);
-    mSignal.wait(lock, [this] { return mOpen; });
-    bodyThread = std::this_thread::get_id();
-    ++runs;
-  }
-
-private:
-  std::mutex mMutex;
-  std::condition_variable mSignal;
-  bool mOpen = false;
-};
-
-// Waits until every counting thread has started, then increments the shared counter under the
-// mutex.
-class CountingThread : public ko::koThread {
-public:
-  CountingThread(ko::koMutex& mutex, std::atomic<long>& counter, std::atomic<int>& started)
-      : mMutex(mutex), mCounter(counter), mStarted(started) {}
-  static constexpr int kThreads = 4, kIncrements = 20000;
-
-protected:
-  void threadBody() override {
-    for (++mStarted; mStarted < kThreads;)
-      std::this_thread::yield();
-    for (int i = 0; i < kIncrements; ++i) {
-      mMutex.lock();
-      // A read-modify-write split in two, with now and then a yield in between, so that without
-      // the lock other threads' increments are lost even on one core; relaxed atomics keep the
-      // compiler from folding the loop into one addition.
-      const long value = mCounter.load(std::memory_order_relaxed);
-      if (i % 64 == 0)
-        std::this_thread::yield();
-      mCounter.store(value + 1, std::memory_order_relaxed);
-      mMutex.unlock();
-    }
-  }
-
-private:
-  ko::koMutex& mMutex;
-  std::atomic<long>& mCounter;
-  std::atomic<int>& mStarted;
+template <typename Body>
+struct FunctionThread : ko::koThread {
+  explicit FunctionThread(Body function) : body(std::move(function)) {}
+  void threadBody() override { body(); }
+  Body body;
 };
 
 } // namespace
 
-TEST(koThreadTest, TimedWaitReportsABlockedBodyAndTheThreadRestarts) {
-  GatedThread thread;
+TEST(koThreadTest, TimedWaitsSeeABlockedBodyOnEveryRun) {
+  std::atomic<int> allowed{0}, runs{0};
+  // Each run blocks until allowed, at most for 5 s, so that a broken wait fails rather than hangs.
+  FunctionThread thread([&] {
+    for (auto end = std::chrono::steady_clock::now() + 5s;
+         runs == allowed && std::chrono::steady_clock::now() < end;)
+      std::this_thread::sleep_for(1ms);
+    ++runs;
+  });
   EXPECT_TRUE(thread.waitThread(0)); // never started
-  thread.startThread("a-very-long-worker-thread-name");
-  EXPECT_FALSE(thread.waitThread(30));
-  EXPECT_TRUE(thread.isRunning());
-  EXPECT_EQ(thread.runs, 0);
-  thread.release();
-  EXPECT_TRUE(thread.waitThread(10000));
-  EXPECT_FALSE(thread.isRunning());
-  for (int round = 2; round <= 3; ++round) {
-    thread.startThread();
-    ASSERT_TRUE(thread.waitThread(ko::koThread::WaitForever));
-    EXPECT_EQ(thread.runs, round);
-    EXPECT_NE(thread.bodyThread, std::this_thread::get_id());
+  for (int run = 1; run <= 3; ++run) {
+    thread.startThread(run == 1 ? "a-very-long-worker-thread-name" : nullptr);
+    const double start = ko::koSystemUtils::GetTimeBaseMs();
+    EXPECT_FALSE(thread.waitThread(30));
+    // The time base counts milliseconds: the wait took its time, and far less than 10 s.
+    const double waited = ko::koSystemUtils::GetTimeBaseMs() - start;
+    EXPECT_TRUE(waited >= 29.0 && waited < 10000.0) << waited;
+    EXPECT_TRUE(thread.isRunning() && runs == run - 1);
+    ++allowed;
+    EXPECT_TRUE(thread.waitThread(run == 3 ? ko::koThread::WaitForever : 10000));
+    EXPECT_TRUE(!thread.isRunning() && runs == run);
   }
 }
 
 TEST(koThreadTest, MutexKeepsAContendedCounterExact) {
+  const int kThreads = 4, kIncrements = 20000;
   ko::koMutex mutex;
-  std::atomic<long> counter{0};
-  std::atomic<int> started{0};
-  std::vector<std::unique_ptr<CountingThread>> threads;
-  for (int i = 0; i < CountingThread::kThreads; ++i)
-    threads.push_back(std::make_unique<CountingThread>(mutex, counter, started));
+  std::atomic<int> counter{0}, started{0};
+  auto count = [&] {
+    for (++started; started < kThreads;) // all threads count at once
+      std::this_thread::yield();
+    for (int k = 0; k < kIncrements; ++k) {
+      mutex.lock();
+      // A read-modify-write split by an occasional yield loses increments without the lock, even
+      // on one core; relaxed atomics keep the compiler from folding the loop into one addition.
+      const int value = counter.load(std::memory_order_relaxed);
+      if (k % 64 == 0)
+        std::this_thread::yield();
+      counter.store(value + 1, std::memory_order_relaxed);
+      mutex.unlock();
+    }
+  };
+  std::list<FunctionThread<decltype(count)>> threads; // not movable, so in a list
+  for (int i = 0; i < kThreads; ++i)
+    threads.emplace_back(count).startThread();
   for (auto& thread : threads)
-    thread->startThread();
-  for (auto& thread : threads)
-    ASSERT_TRUE(thread->waitThread(ko::koThread::WaitForever));
-  EXPECT_EQ(counter, long(CountingThread::kThreads) * CountingThread::kIncrements);
-}
-
-TEST(koThreadTest, TimeBaseCountsMilliseconds) {
-  const double start = ko::koSystemUtils::GetTimeBaseMs();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  const double elapsed = ko::koSystemUtils::GetTimeBaseMs() - start;
-  // Milliseconds, not seconds or microseconds: at least the sleep, far below a minute.
-  EXPECT_GE(elapsed, 19.0);
-  EXPECT_LT(elapsed, 60000.0);
+    ASSERT_TRUE(thread.waitThread(ko::koThread::WaitForever));
+  EXPECT_EQ(counter, kThreads * kIncrements);
 }
