@@ -1,3 +1,6 @@
+// The expansion of every contact edge's own directions into the direction set and the per-group
+// direction lists, on seeded random diagrams, against a direct reading of the expansion rules.
+
 #include "koDisassemblyHierarchy.h"
 #include "koDisassemblyHierarchyBuilder.h"
 #include "support/koHandDiagram.h"
@@ -5,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -12,104 +19,100 @@ using Vec = Wm4::Vector3<double>;
 using Entries = std::vector<unsigned int>;
 constexpr unsigned int Flip = koDisassemblyHierarchyBuilder::msOppositeFlag;
 
-Vec inPlane(double degrees) {
-  const double r = degrees * 3.141592653589793 / 180.0;
-  return Vec(std::cos(r), std::sin(r), 0.0);
+// The entries of contact edge e: its own ones, then every other set entry near the span of its
+// bases, in each sense that no one-sided basis points against. The bases are the own directions,
+// in order, that lie farther than the tolerance from the line of every earlier basis, three at
+// most; an own direction along a basis line but against it (dot below -0.99) makes that basis
+// two-sided. Near the span means, with one or two bases, a sum of squared dot products with them
+// of at least 1 - sin^2(tolerance); with three, anywhere.
+Entries expectedEntries(const koContactDiagram& diagram, unsigned int e) {
+  const double t = std::sin(diagram.getAngleTolerance() * 3.141592653589793 / 180.0);
+  Entries entries;
+  std::set<unsigned int> own;
+  for (unsigned int id : diagram.getDisassemblyDirectionIds(e)) {
+    entries.push_back(id / 2 | (id % 2) * Flip);
+    own.insert(id / 2);
+  }
+  std::vector<Vec> bases;
+  std::vector<bool> twoSided;
+  for (const Vec& d : diagram.getDisassemblyDirections(e)) {
+    bool alongABasis = false;
+    for (size_t b = 0; b < bases.size(); ++b) {
+      const double p = d.Dot(bases[b]);
+      alongABasis = alongABasis || p * p >= 1.0 - t * t;
+      twoSided[b] = twoSided[b] || (p * p >= 1.0 - t * t && p < -0.99);
+    }
+    if (!alongABasis && bases.size() < 3) {
+      bases.push_back(d);
+      twoSided.push_back(false);
+    }
+  }
+  for (unsigned int k = 0; !bases.empty() && k < diagram.getNoDirections(); ++k) {
+    double near = 0.0;
+    bool forward = true, backward = true;
+    for (size_t b = 0; b < bases.size(); ++b) {
+      const double a = diagram.getDirectionFromId(k).Dot(bases[b]);
+      near += a * a;
+      forward = forward && (twoSided[b] || a >= -t);
+      backward = backward && (twoSided[b] || a <= t);
+    }
+    if (own.count(k) != 0 || (bases.size() < 3 && near < 1.0 - t * t))
+      continue;
+    if (forward)
+      entries.push_back(k);
+    if (backward)
+      entries.push_back(k | Flip);
+  }
+  return entries;
 }
 
-// Four planar directions at 30 degrees merge into two set entries, the first the mean of 0 and
-// 25 degrees, the second the mean of 50 and 55. An edge keeps its own entries and gains the set
-// entries within the tolerance of its own direction's line, in the sense that line points.
-TEST(koDisassemblyHierarchyBuilder, ExpandsASingleDirectionAlongItsLine) {
-  koHandDiagram hand(5);
-  hand.contact(0, 1, {inPlane(0)});
-  hand.contact(1, 2, {inPlane(25)});
-  hand.contact(2, 3, {inPlane(50)});
-  hand.contact(3, 4, {inPlane(55)});
-  hand.contact(4, 0, {inPlane(205)});  // opposite of 25 degrees: merged into entry 0, flipped
-  hand.diagram.computeDirectionSet(30.0f);
-  ASSERT_EQ(hand.diagram.getNoDirections(), 2u);
-
-  koDisassemblyHierarchy hierarchy(hand.groups);
-  koDisassemblyHierarchyBuilder builder(hierarchy, hand.diagram, 1);
-  ASSERT_EQ(builder.getNoEdges(), 5u);
-  EXPECT_EQ(builder.getEdgeData(0).entries, (Entries{0}));
-  // 25 degrees lies within 30 of the 52.5 degree entry: it is added pointing the same way.
-  EXPECT_EQ(builder.getEdgeData(1).entries, (Entries{0, 1}));
-  EXPECT_EQ(builder.getEdgeData(1).perDirectionValues, (Entries{0}));
-  EXPECT_EQ(builder.getEdgeData(2).entries, (Entries{1}));
-  // The line of 205 degrees is the line of 25: the 52.5 degree entry comes in opposite.
-  EXPECT_EQ(builder.getEdgeData(4).entries, (Entries{0 | Flip, 1 | Flip}));
-  // Every contact edge lists its groups' directions.
-  EXPECT_EQ(builder.getGroupDirections(1), (Entries{0, 1}));
-  EXPECT_EQ(builder.getGroupDirections(3), (Entries{1}));
-}
-
-// Four directions at 28 degrees pull the first entry away from the x axis, so that the -20
-// degree direction, within 30 degrees of the x line, stays an entry of its own.
-TEST(koDisassemblyHierarchyBuilder, OppositeOwnDirectionsAllowBothSenses) {
-  koHandDiagram hand(6);
-  hand.contact(0, 1, {inPlane(0), inPlane(180)});
-  for (unsigned int g = 1; g < 5; ++g)
-    hand.contact(g, g + 1, {inPlane(28)});
-  hand.contact(5, 0, {inPlane(-20)});
-  hand.contact(1, 3, {inPlane(0)});
-  hand.diagram.computeDirectionSet(30.0f);
-  ASSERT_EQ(hand.diagram.getNoDirections(), 2u);
-  ASSERT_NEAR(hand.diagram.getDirectionFromId(1).Dot(inPlane(-20)), 1.0, 1e-12);
-
-  koDisassemblyHierarchy hierarchy(hand.groups);
-  const koDisassemblyHierarchyBuilder builder(hierarchy, hand.diagram, 1);
-  EXPECT_EQ(builder.getEdgeData(0).entries, (Entries{0, 0 | Flip, 1, 1 | Flip}));
-  EXPECT_EQ(builder.getEdgeData(6).entries, (Entries{0, 1}));
-}
-
-TEST(koDisassemblyHierarchyBuilder, ThreeIndependentDirectionsKeepTheirOctant) {
-  koHandDiagram hand(5);
-  hand.contact(0, 1, {Vec(1, 0, 0), Vec(0, 1, 0), Vec(0, 0, 1)});
-  const double s = 1.0 / std::sqrt(3.0);
-  hand.contact(1, 2, {Vec(s, s, s)});                       // inside the octant
-  hand.contact(2, 3, {Vec(-s, -s, -s)});                    // merges with it, flipped
-  hand.contact(3, 4, {Vec(std::sqrt(0.5), -std::sqrt(0.5), 0)});  // across the octant's walls
-  hand.diagram.computeDirectionSet(5.0f);
-  ASSERT_EQ(hand.diagram.getNoDirections(), 5u);
-
-  koDisassemblyHierarchy hierarchy(hand.groups);
-  const koDisassemblyHierarchyBuilder builder(hierarchy, hand.diagram, 1);
-  // The diagonal is added once, pointing into the octant; the skew entry in neither sense.
-  EXPECT_EQ(builder.getEdgeData(0).entries, (Entries{0, 1, 2, 3}));
-}
-
-TEST(koDisassemblyHierarchyBuilder, DistantEdgesKeepTheirEntriesAndScores) {
-  koHandDiagram hand(3);
-  hand.contact(0, 1, {Vec(0, 0, 1)});
-  hand.diagram.computeDirectionSet(5.0f);
-  koDisassemblyHierarchy hierarchy(hand.groups);
-  koDisassemblyHierarchyBuilder builder(hierarchy, hand.diagram, 2);
-  builder.setNoDistantConstraints(1);
-  Entries entries{0, 0 | Flip};
-  builder.pushDistantConstraint(2, 0, {7, 9, 11}, entries);
-  EXPECT_TRUE(entries.empty());
-  ASSERT_EQ(builder.getNoEdges(), 2u);
-  const auto& edge = builder.getEdgeData(1);
-  EXPECT_TRUE(edge.distant);
-  EXPECT_EQ(edge.group0, 2u);
-  EXPECT_EQ(edge.group1, 0u);
-  EXPECT_EQ(edge.constraint, 1u);
-  EXPECT_EQ(edge.entries, (Entries{0, 0 | Flip}));
-  EXPECT_EQ(edge.perDirectionValues, (Entries{7, 9}));
-  EXPECT_TRUE(edge.directions.empty());
-  EXPECT_EQ(edge.contactPoint, Wm4::Vector3<float>(0, 0, 0));
-  // Distant edges give a group no directions of its own.
-  EXPECT_TRUE(builder.getGroupDirections(2).empty());
-
-  builder.initSolver();
-  const auto& root = builder.getNodeMetadata(0);
-  EXPECT_EQ(root.referenceNode, koDisassemblyHierarchyBuilder::None);
-  EXPECT_EQ(root.firstEdge, 0u);
-  EXPECT_EQ(root.noEdges, 2u);
-  EXPECT_EQ(root.systemRoot.firstColumn, 0u);
-  EXPECT_EQ(root.systemRoot.noColumns, 3u + 2u * 2u);
+// Own directions scattered around a few shared lines in either sense, up to 1.5 times the
+// tolerance away, so that set entries near a basis line or plane, bases pointing against each
+// other and directions just inside or outside the tolerance all occur.
+TEST(koDisassemblyHierarchyBuilder, ExpandsOwnDirectionsByTheToleranceRules) {
+  for (unsigned int seed = 0; seed < 100; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const auto randomDirection = [&] {
+      Vec v(unit(rng), unit(rng), unit(rng));
+      return v / v.Length();
+    };
+    const float tolerance = 5.0f * (1 + rng() % 8);
+    const double spread = 1.5 * std::sin(tolerance * 3.141592653589793 / 180.0);
+    std::vector<Vec> lines(1 + rng() % 4);
+    for (Vec& line : lines)
+      line = randomDirection();
+    koHandDiagram hand(5);
+    for (unsigned int c = 0; c < 10; ++c) {
+      std::vector<Vec> own(rng() % 5);
+      for (Vec& d : own) {
+        d = lines[rng() % lines.size()] * (rng() % 2 == 0 ? 1.0 : -1.0) +
+            randomDirection() * (spread * (unit(rng) + 1.0) / 2.0);
+        d /= d.Length();
+      }
+      const unsigned int a = rng() % 5, b = (a + 1 + rng() % 4) % 5;
+      hand.diagram.pushContactEdge(a, b, own.data(), static_cast<unsigned int>(own.size()),
+                                   Wm4::Vector3<float>(0.0f, 0.0f, 0.0f));
+    }
+    hand.diagram.computeDirectionSet(tolerance);
+    koDisassemblyHierarchy hierarchy(hand.groups);
+    const koDisassemblyHierarchyBuilder builder(hierarchy, hand.diagram, 1);
+    std::vector<std::set<unsigned int>> groupDirections(5);
+    for (unsigned int e = 0; e < builder.getNoEdges(); ++e) {
+      const koDisassemblyHierarchyBuilder::tDynamicEdgeData& edge = builder.getEdgeData(e);
+      const Entries expected = expectedEntries(hand.diagram, e);
+      EXPECT_EQ(edge.entries, expected) << "edge " << e;
+      EXPECT_EQ(edge.perDirectionValues,
+                Entries(expected.begin(), expected.begin() + edge.directions.size()));
+      for (unsigned int entry : expected)
+        for (unsigned int g : {edge.group0, edge.group1})
+          groupDirections[g].insert(entry & ~Flip);
+    }
+    for (unsigned int g = 0; g < 5; ++g)
+      EXPECT_EQ(builder.getGroupDirections(g),
+                Entries(groupDirections[g].begin(), groupDirections[g].end()));
+  }
 }
 
 } // namespace

@@ -7,8 +7,16 @@
 // A progress notifier that records what it was told; safe for concurrent advance() calls.
 class koCountingNotifier : public ko::koProgressNotifierInterface {
 public:
-  void openRange(double noSteps) override;
-  void advance(double noSteps) override;
+  void openRange(double noSteps) override {
+    ++noOpenRangeCalls;
+    lastRange = noSteps;
+  }
+  void advance(double noSteps) override {
+    ++noAdvanceCalls;
+    double seen = advancedSteps.load();
+    while (!advancedSteps.compare_exchange_weak(seen, seen + noSteps)) {
+    }
+  }
 
   std::atomic<int> noOpenRangeCalls{0};
   std::atomic<int> noAdvanceCalls{0};

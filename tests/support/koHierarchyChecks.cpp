@@ -1,12 +1,8 @@
 #include "support/koHierarchyChecks.h"
 
-#include "ko2SATState.h"
 #include "koContactDiagram.h"
-#include "koMeshGroups.h"
 
-#include <algorithm>
 #include <cmath>
-#include <sstream>
 
 namespace {
 constexpr unsigned int None = koDisassemblyHierarchy::None;
@@ -21,8 +17,10 @@ std::vector<unsigned int> groupsOfNode(const koDisassemblyHierarchy& hierarchy, 
 
 testing::AssertionResult isWellFormed(const koDisassemblyHierarchy& hierarchy) {
   const unsigned int n = static_cast<unsigned int>(hierarchy.getGroupList().size());
-  if (hierarchy.getNoNodes() != 2 * n - 1)
-    return testing::AssertionFailure() << "node count " << hierarchy.getNoNodes();
+  const auto& root = hierarchy.getNode(0);
+  if (hierarchy.getNoNodes() != 2 * n - 1 || root.first != 0 || root.noGroups != n ||
+      root.parent != None)
+    return testing::AssertionFailure() << "the root does not hold the " << n << " groups";
   for (unsigned int g = 0; g < n; ++g) {
     const unsigned int p = hierarchy.getGroupPositions()[g];
     if (p >= n || hierarchy.getGroupList()[p] != g)
@@ -31,16 +29,16 @@ testing::AssertionResult isWellFormed(const koDisassemblyHierarchy& hierarchy) {
     if (!leaf.isLeaf() || p < leaf.first || p >= leaf.first + leaf.noGroups)
       return testing::AssertionFailure() << "the leaf of group " << g << " does not hold it";
   }
+  // Children have larger ids than their parent, so one ascending pass reaches every used slot.
   std::vector<bool> used(hierarchy.getNoNodes(), false);
-  std::vector<unsigned int> pending{0};
-  const auto& root = hierarchy.getNode(0);
-  if (root.first != 0 || root.noGroups != n || root.parent != None)
-    return testing::AssertionFailure() << "root does not hold every group";
-  while (!pending.empty()) {
-    const unsigned int v = pending.back();
-    pending.pop_back();
-    used[v] = true;
+  used[0] = true;
+  for (unsigned int v = 0; v < hierarchy.getNoNodes(); ++v) {
     const auto& node = hierarchy.getNode(v);
+    if (!used[v]) {
+      if (node.noGroups != None)
+        return testing::AssertionFailure() << "slot " << v << " is not in the tree but not empty";
+      continue;
+    }
     if (node.isLeaf()) {
       if (node.secondChild != None || node.splitDirection != None)
         return testing::AssertionFailure() << "leaf " << v << " has a split";
@@ -48,18 +46,13 @@ testing::AssertionResult isWellFormed(const koDisassemblyHierarchy& hierarchy) {
     }
     const auto& a = hierarchy.getNode(node.firstChild);
     const auto& b = hierarchy.getNode(node.secondChild);
-    if (node.firstChild != v + 1 || node.secondChild != v + 2 * a.noGroups)
-      return testing::AssertionFailure() << "children of " << v << " break the preorder layout";
-    if (a.parent != v || b.parent != v || a.noGroups == 0 || b.noGroups == 0 ||
-        a.first != node.first || b.first != a.first + a.noGroups ||
-        a.noGroups + b.noGroups != node.noGroups)
-      return testing::AssertionFailure() << "children of " << v << " do not partition it";
-    pending.push_back(node.firstChild);
-    pending.push_back(node.secondChild);
+    if (node.firstChild != v + 1 || node.secondChild != v + 2 * a.noGroups || a.parent != v ||
+        b.parent != v || a.noGroups == 0 || b.noGroups == 0 || a.first != node.first ||
+        b.first != a.first + a.noGroups || a.noGroups + b.noGroups != node.noGroups)
+      return testing::AssertionFailure()
+             << "children of " << v << " break the preorder layout or do not partition it";
+    used[node.firstChild] = used[node.secondChild] = true;
   }
-  for (unsigned int v = 0; v < hierarchy.getNoNodes(); ++v)
-    if (!used[v] && hierarchy.getNode(v).noGroups != None)
-      return testing::AssertionFailure() << "slot " << v << " is not in the tree but not empty";
   return testing::AssertionSuccess();
 }
 
@@ -72,12 +65,11 @@ testing::AssertionResult splitsRespectContacts(const koDisassemblyHierarchyBuild
     const koSplitSides sides(hierarchy, v);
     for (unsigned int e = 0; e < builder.getNoEdges(); ++e) {
       const auto& edge = builder.getEdgeData(e);
-      if (edge.distant || !sides.cuts(edge.group0, edge.group1))
-        continue;
       const unsigned int needed =
           node.splitDirection |
           (sides.moves(edge.group0) ? 0u : koDisassemblyHierarchyBuilder::msOppositeFlag);
-      if (std::find(edge.entries.begin(), edge.entries.end(), needed) == edge.entries.end())
+      if (!edge.distant && sides.cuts(edge.group0, edge.group1) &&
+          std::find(edge.entries.begin(), edge.entries.end(), needed) == edge.entries.end())
         return testing::AssertionFailure()
                << "split of node " << v << " along " << node.splitDirection << " cuts the contact "
                << edge.group0 << "-" << edge.group1 << " against its directions";
@@ -89,63 +81,42 @@ testing::AssertionResult splitsRespectContacts(const koDisassemblyHierarchyBuild
 testing::AssertionResult splitsAreCollisionFree(const koBoxAssembly& assembly,
                                                 const koDisassemblyHierarchyBuilder& builder) {
   const koDisassemblyHierarchy& hierarchy = builder.getHierarchy();
-  const auto& boxes = assembly.boxes();
   const float eps = 1e-4f;
   for (unsigned int v = 0; v < hierarchy.getNoNodes(); ++v) {
     const auto& node = hierarchy.getNode(v);
     if (node.noGroups == None || node.isLeaf())
       continue;
     const koSplitSides sides(hierarchy, v);
-    const Wm4::Vector3<double>& d =
-        builder.getContactDiagram().getDirectionFromId(node.splitDirection);
+    const auto& d = builder.getContactDiagram().getDirectionFromId(node.splitDirection);
     int axis = 0;
     for (int i = 1; i < 3; ++i)
-      if (std::fabs(d[i]) > std::fabs(d[axis]))
-        axis = i;
+      axis = std::fabs(d[i]) > std::fabs(d[axis]) ? i : axis;
     if (std::fabs(std::fabs(d[axis]) - 1.0) > 1e-6)
       return testing::AssertionFailure() << "node " << v << " splits along a skew direction";
-    const bool positive = d[axis] > 0.0;
     const int u = (axis + 1) % 3, w = (axis + 2) % 3;
-    for (const auto& m : boxes) {
-      if (!sides.moves(m.part))
-        continue;
-      for (const auto& s : boxes) {
-        if (!sides.stays(s.part))
-          continue;
-        const bool overlapU = std::min(m.maxCorner[u], s.maxCorner[u]) -
-                                  std::max(m.minCorner[u], s.minCorner[u]) > eps;
-        const bool overlapW = std::min(m.maxCorner[w], s.maxCorner[w]) -
-                                  std::max(m.minCorner[w], s.minCorner[w]) > eps;
-        const bool ahead = positive ? s.maxCorner[axis] > m.minCorner[axis] + eps
-                                    : s.minCorner[axis] < m.maxCorner[axis] - eps;
-        if (overlapU && overlapW && ahead)
-          return testing::AssertionFailure() << "node " << v << ": " << m.name
-                                             << " runs into " << s.name;
+    for (const auto& m : assembly.boxes())
+      for (const auto& s : assembly.boxes()) {
+        const auto overlap = [&](int i) {
+          return std::min(m.maxCorner[i], s.maxCorner[i]) -
+                     std::max(m.minCorner[i], s.minCorner[i]) > eps;
+        };
+        const bool ahead = d[axis] > 0.0 ? s.maxCorner[axis] > m.minCorner[axis] + eps
+                                         : s.minCorner[axis] < m.maxCorner[axis] - eps;
+        if (sides.moves(m.part) && sides.stays(s.part) && overlap(u) && overlap(w) && ahead)
+          return testing::AssertionFailure() << "node " << v << ": " << m.name << " runs into "
+                                             << s.name;
       }
-    }
   }
   return testing::AssertionSuccess();
 }
 
-bool leavesAreSingleGroups(const koDisassemblyHierarchy& hierarchy) {
-  for (unsigned int v = 0; v < hierarchy.getNoNodes(); ++v) {
-    const auto& node = hierarchy.getNode(v);
-    if (node.noGroups != None && node.isLeaf() && node.noGroups != 1)
-      return false;
-  }
-  return true;
-}
-
 std::string describe(const koDisassemblyHierarchy& hierarchy, unsigned int node) {
   const auto& tree = hierarchy.getNode(node);
-  std::ostringstream text;
-  if (tree.isLeaf()) {
-    const auto groups = groupsOfNode(hierarchy, node);
-    for (size_t i = 0; i < groups.size(); ++i)
-      text << (i ? "," : "") << groups[i];
-    return text.str();
-  }
-  text << "(" << describe(hierarchy, tree.firstChild) << " | "
-       << describe(hierarchy, tree.secondChild) << " @" << tree.splitDirection << ")";
-  return text.str();
+  if (!tree.isLeaf())
+    return "(" + describe(hierarchy, tree.firstChild) + " | " +
+           describe(hierarchy, tree.secondChild) + " @" + std::to_string(tree.splitDirection) + ")";
+  std::string text;
+  for (unsigned int g : groupsOfNode(hierarchy, node))
+    text += (text.empty() ? "" : ",") + std::to_string(g);
+  return text;
 }

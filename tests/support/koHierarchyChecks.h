@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <string>
 #include <vector>
 
@@ -21,12 +20,8 @@ struct koSplitSides {
   koSplitSides(const koDisassemblyHierarchy& hierarchy, unsigned int node)
       : staying(groupsOfNode(hierarchy, hierarchy.getNode(node).firstChild)),
         moving(groupsOfNode(hierarchy, hierarchy.getNode(node).secondChild)) {}
-  bool stays(unsigned int g) const {
-    return std::find(staying.begin(), staying.end(), g) != staying.end();
-  }
-  bool moves(unsigned int g) const {
-    return std::find(moving.begin(), moving.end(), g) != moving.end();
-  }
+  bool stays(unsigned int g) const { return std::count(staying.begin(), staying.end(), g) != 0; }
+  bool moves(unsigned int g) const { return std::count(moving.begin(), moving.end(), g) != 0; }
   // Whether the split separates two groups.
   bool cuts(unsigned int a, unsigned int b) const {
     return (stays(a) && moves(b)) || (moves(a) && stays(b));
@@ -49,9 +44,6 @@ testing::AssertionResult splitsRespectContacts(const koDisassemblyHierarchyBuild
 // staying side of the same node.
 testing::AssertionResult splitsAreCollisionFree(const koBoxAssembly& assembly,
                                                 const koDisassemblyHierarchyBuilder& builder);
-
-// True when every leaf holds a single group.
-bool leavesAreSingleGroups(const koDisassemblyHierarchy& hierarchy);
 
 // The tree as nested text: "(stay | move @k)" with groups as numbers; for failure messages and
 // for comparing two hierarchies.
