@@ -2,34 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
 using Vec = Wm4::Vector3<float>;
 
-// Three slabs of one footprint stacked along z. The root splits the bottom one off, node 2
-// splits the other two; groups, axes and anchors are set by hand so that the alignment alone
-// decides the outcome.
+// Three slabs stacked along z: the root splits the bottom one off, node 2 the other two. Groups,
+// axes and anchors are set by hand, so that the alignment alone decides the outcome.
 TEST(koAxisAlignment, SplitsAlongOneDirectionShareTheirAxis) {
   koBoxAssembly slabs;
   slabs.addPart("bottom", Vec(0, 0, 0), Vec(4, 4, 1));
   slabs.addPart("middle", Vec(0, 0, 1), Vec(4, 4, 2));
   slabs.addPart("top", Vec(0, 0, 2), Vec(4, 4, 3));
   slabs.finish();
-  unsigned int x = 0, z = 0;
-  for (unsigned int k = 0; k < slabs.diagram().getNoDirections(); ++k) {
-    x = std::fabs(slabs.diagram().getDirectionFromId(k).X()) > 0.5 ? k : x;
-    z = std::fabs(slabs.diagram().getDirectionFromId(k).Z()) > 0.5 ? k : z;
-  }
+  const unsigned int x = axisDirection(slabs.diagram(), 0), z = axisDirection(slabs.diagram(), 2);
   koHandExplosion setup(slabs.meshGroups(), slabs.diagram());
   setup.split(0, 1, z);
   setup.split(2, 1, z);
   koExplosionDiagram& explosion = setup.finish();
   explosion.computeReferenceGroups();
-  std::vector<koExplosionDiagram::tOrthogonalDirectionSet> sets;
-  std::vector<koExplosionDiagram::tBoundingPlanesMinMax> planes;
-  explosion.computeBoundingPrisms(sets, planes);
+  const koPrisms prisms(explosion);
   auto align = [&](unsigned int b0, Vec direction0, unsigned int d2, Vec direction2) {
     setup.hierarchy.editNodes()[2].splitDirection = d2;
     explosion.splitData.assign(5, koExplosionDiagram::tSplitData());
@@ -41,18 +32,17 @@ TEST(koAxisAlignment, SplitsAlongOneDirectionShareTheirAxis) {
     explosion.splitData[2].groupB = 2;
     explosion.splitData[2].direction = direction2;
     explosion.splitData[2].anchor = Vec(3, 2, 2);
-    explosion.fixTranslationAlignment(sets, planes);
+    explosion.fixTranslationAlignment(prisms.sets, prisms.planes);
   };
   auto data = [&](unsigned int node) { return explosion.getSplitData(node); };
-  const Vec axis = sets[z].directions[0];
+  const Vec axis = prisms.sets[z].directions[0];
   Vec left = axis + Vec(0.05f, 0.0f, 0.0f), right = axis - Vec(0.05f, 0.0f, 0.0f);
   left.Normalize();
   right.Normalize();
 
-  // Both splits cut the middle slab's contacts and face each other across the axis: one averaged
-  // direction. Each anchor lies inside the other's contact region and their spans of the group
-  // list (bottom..top, middle..top) overlap: one chain, whose point is the anchor nearer the
-  // middle of the common footprint, (3, 2) rather than (1, 1).
+  // Both splits cut the middle slab's contacts and face each other: one averaged direction. Each
+  // anchor lies in the other's contact region and their spans of the group list overlap: one
+  // chain, whose point is the anchor nearer the middle of the footprint, (3, 2) not (1, 1).
   align(2, left, z, right);
   EXPECT_LT((data(0).direction - axis).Length(), 1e-6f);
   EXPECT_EQ(data(0).direction, data(2).direction);

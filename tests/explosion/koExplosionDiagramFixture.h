@@ -7,10 +7,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
-// A box assembly planned and exploded with the given gap (the builder's timing lines are kept
-// off the test output).
+// The direction set index of the line along coordinate axis a (0 for x, 1 for y, 2 for z).
+inline unsigned int axisDirection(const koContactDiagram& diagram, int a) {
+  unsigned int k = 0;
+  while (k + 1 < diagram.getNoDirections() && std::fabs(diagram.getDirectionFromId(k)[a]) < 0.5)
+    ++k;
+  return k;
+}
+
+// The bounding prisms of every group along every direction, with the direction sets.
+struct koPrisms {
+  explicit koPrisms(const koExplosionDiagram& explosion) {
+    explosion.computeBoundingPrisms(sets, planes);
+  }
+  std::vector<koExplosionDiagram::tOrthogonalDirectionSet> sets;
+  std::vector<koExplosionDiagram::tBoundingPlanesMinMax> planes;  // group-major
+};
+
+// A box assembly planned (its timing lines kept off the test output) and exploded with a gap.
 struct koExplodedAssembly {
   explicit koExplodedAssembly(koBoxAssembly& assembly, float gap)
       : hierarchy(assembly.meshGroups()), builder(hierarchy, assembly.diagram(), 1),
