@@ -164,9 +164,9 @@ private:
     return noIn == 0 || noOut == 0 ? kOneSided : withSides(cost, noIn, noOut, groupBits);
   }
 
-  // The search order without dancing links or pruning; `chosen` has bit l for each true literal
-  // l. A literal is out of play once an active clause holding it is satisfied; a released clause
-  // with one literal chosen charges its other literal (read only while in play). The first
+  // The search order on bit masks instead of dancing links; `chosen` has bit l for each true
+  // literal l. A literal is out of play once an active clause holding it is satisfied; a released
+  // clause with one literal chosen charges its other literal (read only while in play). The first
   // cheapest assignment met is the one the solver must return.
   void replay(uint32_t system, uint64_t cost, uint32_t chosen) {
     uint32_t hidden = 0;
