@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <iostream>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -166,14 +167,13 @@ void koDisassemblyHierarchyBuilder::computeBestSplitConfiguration(unsigned int n
     mPool->run(&batch, batch.noDirections);
     // The pass's winner: lowest cost, then lowest direction. Each thread kept the first of its
     // equal-cost directions and jobs ascend, so the plan does not depend on which thread tested
-    // which direction.
-    unsigned int winner = None;
-    for (unsigned int t = 0; t < mNoThreads; ++t)
-      if (mBestCosts[t] != kNoSolution &&
-          (winner == None || mBestCosts[t] < mBestCosts[winner] ||
-           (mBestCosts[t] == mBestCosts[winner] && mBestDirections[t] < mBestDirections[winner])))
+    // which direction. A thread that found nothing has the largest cost and is never taken.
+    unsigned int winner = 0;
+    for (unsigned int t = 1; t < mNoThreads; ++t)
+      if (std::tie(mBestCosts[t], mBestDirections[t]) <
+          std::tie(mBestCosts[winner], mBestDirections[winner]))
         winner = t;
-    if (winner != None && mBestCosts[winner] < best) {
+    if (mBestCosts[winner] < best) {
       best = mBestCosts[winner];
       chosen = mBestDirections[winner];
       set = *mBestStates[winner];
