@@ -3,18 +3,23 @@
 // Every header of the platform library.
 #include <ko/koAttributes.h>
 #include <ko/koBBox.h>
+#include <ko/koBVHTriangleContainer.h>
 #include <ko/koController.h>
 #include <ko/koDataToGeometry.h>
+#include <ko/koGenericBVH.h>
 #include <ko/koIndexBuffer.h>
 #include <ko/koKeyframeController.h>
+#include <ko/koLinearGenericBVHBuilder.h>
 #include <ko/koMaterialState.h>
 #include <ko/koMeshManager.h>
+#include <ko/koMeshProcessing.h>
 #include <ko/koMeshUtils.h>
 #include <ko/koMutex.h>
 #include <ko/koNode.h>
 #include <ko/koObject.h>
 #include <ko/koPointer.h>
 #include <ko/koProgressNotifierInterface.h>
+#include <ko/koQBVH.h>
 #include <ko/koSpatial.h>
 #include <ko/koSystemUtils.h>
 #include <ko/koTSharedArray.h>
