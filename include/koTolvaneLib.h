@@ -18,6 +18,7 @@
 #include "koMeshGroups.h"
 #include "koMiniThreadPool.h"
 #include "koMiniThreadPoolThread.h"
+#include "koMotionDetect.h"
 #include "koSinglePartDisassemblyProcedure.h"
 #include "koThreadSafeCounter.h"
 #include "koTolvaneLibExport.h"

@@ -1,0 +1,124 @@
+#include "koMotionDetect.h"
+
+#include <ko/koVertexBuffer.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using Point = Wm4::Vector2<float>;
+
+// > 0 when o, a, b turn left.
+float cross(const Point& o, const Point& a, const Point& b) {
+  return (a.X() - o.X()) * (b.Y() - o.Y()) - (a.Y() - o.Y()) * (b.X() - o.X());
+}
+
+// Monotone chain over points sorted by x, then y: the lower chain, then the upper one, dropping
+// every point that does not turn left. The last point repeats the first.
+std::vector<Point> convexHull(const std::vector<Point>& sorted) {
+  std::vector<Point> hull(2 * sorted.size());
+  size_t k = 0;
+  for (const Point& p : sorted) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], p) <= 0.0f)
+      --k;
+    hull[k++] = p;
+  }
+  const size_t lower = k + 1;
+  for (size_t i = sorted.size() - 1; i-- > 0;) {
+    while (k >= lower && cross(hull[k - 2], hull[k - 1], sorted[i]) <= 0.0f)
+      --k;
+    hull[k++] = sorted[i];
+  }
+  hull.resize(k);
+  return hull;
+}
+
+} // namespace
+
+// The centre is where the perpendicular bisectors of the hull edges meet best (length-weighted
+// least squares), which for a round region is its circle's centre. quality is low when the hull
+// is far from round (rmin / rmax) or when it is wide.
+Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
+    const Wm4::Vector3<float>& d, std::vector<ko::koVertexBuffer*> buffers, float& quality) {
+  const Wm4::Vector3<float> e = std::abs(d.Y()) > std::abs(d.X())
+                                    ? Wm4::Vector3<float>(1.0f, 0.0f, 0.0f)
+                                    : Wm4::Vector3<float>(0.0f, 1.0f, 0.0f);
+  Wm4::Vector3<float> u = e - d.Dot(e) * d;
+  u.Normalize();
+  const Wm4::Vector3<float> v = d.Cross(u);
+
+  std::vector<Point> points;
+  float minA = 0.0f, maxA = 0.0f, minB = 0.0f, maxB = 0.0f, minC = 0.0f, maxC = 0.0f;
+  for (const ko::koVertexBuffer* buffer : buffers) {
+    if (!buffer)
+      continue;
+    for (int i = 0; i < buffer->GetVertexQuantity(); ++i) {
+      const Wm4::Vector3<float>& P = buffer->Position3(i);
+      const float a = P.Dot(u), b = P.Dot(v), c = P.Dot(d);
+      const bool first = points.empty();
+      minA = first ? a : std::min(minA, a);
+      maxA = first ? a : std::max(maxA, a);
+      minB = first ? b : std::min(minB, b);
+      maxB = first ? b : std::max(maxB, b);
+      minC = first ? c : std::min(minC, c);
+      maxC = first ? c : std::max(maxC, c);
+      points.emplace_back(a, b);
+    }
+  }
+  quality = 0.0f;
+  if (points.empty())
+    return Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
+
+  // Into the unit square, keeping the aspect ratio.
+  const float extent = std::max(maxB - minB, maxA - minA);
+  const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
+  for (Point& p : points)
+    p = Point((p.X() - minA) * scale, (p.Y() - minB) * scale);
+  std::sort(points.begin(), points.end(), [](const Point& p, const Point& q) {
+    return p.X() < q.X() || (p.X() == q.X() && p.Y() < q.Y());
+  });
+  const std::vector<Point> hull = convexHull(points);
+
+  // Sum of L t t^T and of L (t t^T) m over the hull edges, t the unit direction, m the midpoint.
+  float a11 = 0.0f, a12 = 0.0f, a22 = 0.0f, b1 = 0.0f, b2 = 0.0f, total = 0.0f;
+  for (size_t i = 0; i + 1 < hull.size(); ++i) {
+    const Point edge = hull[i + 1] - hull[i];
+    const float length = edge.Length();
+    if (!(length > 0.0f))
+      continue;
+    const Point t = edge / length;
+    const Point mid = 0.5f * (hull[i] + hull[i + 1]);
+    const float along = t.Dot(mid);
+    a11 += length * t.X() * t.X();
+    a12 += length * t.X() * t.Y();
+    a22 += length * t.Y() * t.Y();
+    b1 += length * t.X() * along;
+    b2 += length * t.Y() * along;
+    total += length;
+  }
+  if (!(total > 0.0f))  // every vertex projects to one point: that point, with no quality
+    return (minA * u) + (minB * v) + (0.5f * (minC + maxC)) * d;
+
+  const float regularisation = 0.0001f;
+  a11 = a11 / total + regularisation;
+  a12 = a12 / total;
+  a22 = a22 / total + regularisation;
+  b1 /= total;
+  b2 /= total;
+  const float det = a11 * a22 - a12 * a12;
+  const Point z((a22 * b1 - a12 * b2) / det, (a11 * b2 - a12 * b1) / det);
+
+  float rMin = 0.0f, rMax = 0.0f, rSum = 0.0f;
+  for (size_t i = 1; i < hull.size(); ++i) {
+    const float r = (hull[i] - z).Length();
+    rMin = i == 1 ? r : std::min(rMin, r);
+    rMax = std::max(rMax, r);
+    rSum += r;
+  }
+  const float rMean = rSum / static_cast<float>(hull.size() - 1);
+  quality = std::min(rMin / rMax, 0.5f / rMean);
+
+  return ((z.X() * extent + minA) * u) + ((z.Y() * extent + minB) * v) +
+         (0.5f * (minC + maxC)) * d;
+}
