@@ -27,7 +27,9 @@ unsigned int koMotionDetect::computeRemovalDirection(Wm4::Vector3<double>* direc
   Wm4::Vector3<double> axes[3] = {Wm4::Vector3<double>(1.0, 0.0, 0.0),
                                   Wm4::Vector3<double>(0.0, 1.0, 0.0), {}};
   if (!directionSamples.empty()) {
-    assert(mSampleX.size() * koDirectionScan::kLanes >= directionSamples.size());
+    // The per-coordinate copy follows directionSamples (generate or copy them, never assign).
+    assert(mSampleX.size() ==
+           (directionSamples.size() + koDirectionScan::kLanes - 1) / koDirectionScan::kLanes);
     const koUnmountPolynomial score = expandUnmountPolynomial(*this);
     axes[0] = directionSamples[koDirectionScan::lowestScoringSample(
         score, koDirectionScan::samples(*this))];
