@@ -80,13 +80,11 @@ float koContactFaces::searchMinDistance(Wm4::Vector3<float>* pointA,
           const float distance = query.Get();
           if (distance < best) {
             best = distance;
+            // Wild Magic's own closest points: its barycentric weights are not finite for a
+            // zero-area triangle.
             if (pointA) {
-              *pointA = triangleA.V[0] * query.GetTriangleBary0(0) +
-                        triangleA.V[1] * query.GetTriangleBary0(1) +
-                        triangleA.V[2] * query.GetTriangleBary0(2);
-              *pointB = triangleB.V[0] * query.GetTriangleBary1(0) +
-                        triangleB.V[1] * query.GetTriangleBary1(1) +
-                        triangleB.V[2] * query.GetTriangleBary1(2);
+              *pointA = query.GetClosestPoint0();
+              *pointB = query.GetClosestPoint1();
             }
           }
           withinTolerance = best <= tolerance;
