@@ -10,10 +10,10 @@ namespace koContactPatches {
 namespace {
 
 // The listed faces as a mesh of their own over mesh's vertex buffer, triangle k being faces[k].
-ko::koTriMesh *faceListMesh(const ko::koTriMesh &mesh, const std::vector<unsigned int> &faces) {
-  ko::koIndexBuffer *indices =
+ko::koTriMesh* faceListMesh(const ko::koTriMesh& mesh, const std::vector<unsigned int>& faces) {
+  ko::koIndexBuffer* indices =
       new ko::koIndexBuffer(3 * static_cast<int>(faces.size()), ko::koIndexBuffer::TriangleList);
-  int *data = indices->GetData();
+  int* data = indices->GetData();
   for (size_t k = 0; k < faces.size(); ++k)
     mesh.GetTriangle(static_cast<int>(faces[k]), data[3 * k], data[3 * k + 1], data[3 * k + 2]);
   return new ko::koTriMesh(mesh.VBuffer, indices);
@@ -21,8 +21,8 @@ ko::koTriMesh *faceListMesh(const ko::koTriMesh &mesh, const std::vector<unsigne
 
 } // namespace
 
-void extractPatches(const ko::koTriMesh &mesh, const std::vector<unsigned int> &faces,
-                    std::vector<ko::koPointer<ko::koTriMesh>> &patches) {
+void extractPatches(const ko::koTriMesh& mesh, const std::vector<unsigned int>& faces,
+                    std::vector<ko::koPointer<ko::koTriMesh>>& patches) {
   const ko::koPointer<ko::koTriMesh> faceMesh = faceListMesh(mesh, faces);
   std::vector<unsigned int> componentOf;
   const unsigned int components =
@@ -39,10 +39,10 @@ void extractPatches(const ko::koTriMesh &mesh, const std::vector<unsigned int> &
   for (unsigned int k = 0; k < componentOf.size(); ++k)
     grouped[fill[componentOf[k]]++] = k;
 
-  const ko::koVertexBuffer &source = *mesh.VBuffer;
+  const ko::koVertexBuffer& source = *mesh.VBuffer;
   ko::koAttributes attributes = source.GetAttributes();
   attributes.SetTCoordChannels(0, 2);
-  const int *faceIndices = faceMesh->IBuffer->GetData();
+  const int* faceIndices = faceMesh->IBuffer->GetData();
   // Patch vertex number per mesh vertex, valid for the vertices of the current component only.
   std::vector<int> patchVertex(static_cast<size_t>(source.GetVertexQuantity()), -1);
   std::vector<int> used;
@@ -53,15 +53,15 @@ void extractPatches(const ko::koTriMesh &mesh, const std::vector<unsigned int> &
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
 
-    ko::koVertexBuffer *vertices =
+    ko::koVertexBuffer* vertices =
         new ko::koVertexBuffer(attributes, static_cast<int>(used.size()));
     for (size_t v = 0; v < used.size(); ++v) {
       patchVertex[static_cast<size_t>(used[v])] = static_cast<int>(v);
       ko::koMeshUtils::CopyVertexData(source, *vertices, used[v], static_cast<int>(v));
     }
-    ko::koIndexBuffer *indices = new ko::koIndexBuffer(
+    ko::koIndexBuffer* indices = new ko::koIndexBuffer(
         3 * static_cast<int>(groupStart[c + 1] - groupStart[c]), ko::koIndexBuffer::TriangleList);
-    int *data = indices->GetData();
+    int* data = indices->GetData();
     for (unsigned int g = groupStart[c]; g < groupStart[c + 1]; ++g)
       for (unsigned int corner = 0; corner < 3; ++corner)
         *data++ = patchVertex[static_cast<size_t>(faceIndices[3 * grouped[g] + corner])];

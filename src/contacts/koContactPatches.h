@@ -12,7 +12,7 @@ namespace koContactPatches {
 // in ascending order of their index in mesh, with all of mesh's channels plus texture channel 0
 // of 2 components (room for the plane coordinates of the unfolding), and its triangles in list
 // order.
-void extractPatches(const ko::koTriMesh &mesh, const std::vector<unsigned int> &faces,
-                    std::vector<ko::koPointer<ko::koTriMesh>> &patches);
+void extractPatches(const ko::koTriMesh& mesh, const std::vector<unsigned int>& faces,
+                    std::vector<ko::koPointer<ko::koTriMesh>>& patches);
 
 } // namespace koContactPatches

@@ -11,7 +11,7 @@ constexpr double HalfSqrt3 = 0.8660254;
 constexpr double TwoOverSqrt3 = 1.1547005;
 constexpr double MinimumHeight = 0.01;
 
-double cross(const Point &u, const Point &v) { return u.X() * v.Y() - u.Y() * v.X(); }
+double cross(const Point& u, const Point& v) { return u.X() * v.Y() - u.Y() * v.X(); }
 
 // Edge k runs from corner k to corner k + 1.
 struct Triangle {
@@ -21,30 +21,30 @@ struct Triangle {
   double area2;
 
   // Twice the area of (p[k], p[k + 1], q), positive on the triangle's side of edge k.
-  double side(int k, const Point &q) const {
+  double side(int k, const Point& q) const {
     return orientation * cross(p[(k + 1) % 3] - p[k], q - p[k]);
   }
-  bool strictlyInside(const Point &q) const {
+  bool strictlyInside(const Point& q) const {
     return side(0, q) > 0.0 && side(1, q) > 0.0 && side(2, q) > 0.0;
   }
 };
 
 // Whether anything of the cell remains after clipping it by the triangle's open half-planes,
 // one edge after another.
-bool clipsToSomething(const Point cell[3], const Triangle &triangle) {
+bool clipsToSomething(const Point cell[3], const Triangle& triangle) {
   // A triangle clipped by three half-planes keeps at most 6 corners.
   Point buffers[2][8];
   int sizes[2] = {3, 0};
   std::copy(cell, cell + 3, buffers[0]);
   for (int k = 0; k < 3; ++k) {
-    const Point *in = buffers[k % 2];
-    Point *out = buffers[(k + 1) % 2];
+    const Point* in = buffers[k % 2];
+    Point* out = buffers[(k + 1) % 2];
     const int n = sizes[k % 2];
-    int &m = sizes[(k + 1) % 2];
+    int& m = sizes[(k + 1) % 2];
     m = 0;
     for (int i = 0; i < n; ++i) {
-      const Point &from = in[i];
-      const Point &to = in[(i + 1) % n];
+      const Point& from = in[i];
+      const Point& to = in[(i + 1) % n];
       const double sideFrom = triangle.side(k, from), sideTo = triangle.side(k, to);
       if (sideFrom > 0.0)
         out[m++] = from;
@@ -60,7 +60,7 @@ bool clipsToSomething(const Point cell[3], const Triangle &triangle) {
 } // namespace
 
 int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
-                             std::vector<Wm4::Vector3<double>> &weights) {
+                             std::vector<Wm4::Vector3<double>>& weights) {
   weights.clear();
   Triangle triangle;
   for (int k = 0; k < 3; ++k)
@@ -73,7 +73,7 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
       longest = k;
   const Point base = triangle.p[longest];
   const Point edge = triangle.p[(longest + 1) % 3] - base;
-  Point &apex = triangle.p[(longest + 2) % 3];
+  Point& apex = triangle.p[(longest + 2) % 3];
   const double length = edge.Length();
   const double height = cross(edge, apex - base) / length;
   // Written so that non-finite corners fail as well.
@@ -91,7 +91,7 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
   // point (i, j) at cell size c is i c (1/2, sqrt(3)/2) + j c (1, 0), whose lattice coordinates
   // are (i, j) c sqrt(3)/2. The level puts the box's larger side between 1/2 and 2 lattice units.
   double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
-  for (const Point &p : triangle.p) {
+  for (const Point& p : triangle.p) {
     const double lattice[2] = {p.Y(), HalfSqrt3 * p.X() - 0.5 * p.Y()};
     for (int axis = 0; axis < 2; ++axis) {
       low[axis] = std::min(low[axis], lattice[axis]);
@@ -119,8 +119,8 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
       continue;
     Point middle[3];
     for (int k = 0; k < 3; ++k) {
-      const Point &from = cell.corner[k];
-      const Point &to = cell.corner[(k + 1) % 3];
+      const Point& from = cell.corner[k];
+      const Point& to = cell.corner[(k + 1) % 3];
       middle[k] = (from + to) * 0.5;
       // Neighbouring cells run along a shared edge in opposite directions: only the cell that
       // rises along it takes its midpoint.

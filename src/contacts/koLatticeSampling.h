@@ -16,7 +16,7 @@ public:
   // edge is sampled as if its apex stood at that height, so its points spread across the width;
   // the weights refer to that widened triangle.
   int sample(const Wm4::Vector2<float> corners[3], int count,
-             std::vector<Wm4::Vector3<double>> &weights);
+             std::vector<Wm4::Vector3<double>>& weights);
 
 private:
   struct Cell {

@@ -13,8 +13,8 @@ namespace {
 using Vector2 = Wm4::Vector2<float>;
 
 // Twice the plane area of a triangle of an unfolded patch.
-float doubledPlaneArea(const ko::koVertexBuffer &vertices, const int v[3]) {
-  const Vector2 &a = vertices.TCoord2(0, v[0]);
+float doubledPlaneArea(const ko::koVertexBuffer& vertices, const int v[3]) {
+  const Vector2& a = vertices.TCoord2(0, v[0]);
   return std::fabs((vertices.TCoord2(0, v[1]) - a).DotPerp(vertices.TCoord2(0, v[2]) - a));
 }
 
@@ -41,10 +41,10 @@ private:
 };
 
 template <typename Visit>
-void forEachTriangle(const std::vector<ko::koPointer<ko::koTriMesh>> &patches, Visit visit) {
+void forEachTriangle(const std::vector<ko::koPointer<ko::koTriMesh>>& patches, Visit visit) {
   for (size_t p = 0; p < patches.size(); ++p) {
-    const ko::koTriMesh &patch = *patches[p];
-    const int *indices = patch.IBuffer->GetData();
+    const ko::koTriMesh& patch = *patches[p];
+    const int* indices = patch.IBuffer->GetData();
     for (int t = 0; t < patch.GetTriangleQuantity(); ++t)
       visit(p, *patch.VBuffer, indices + 3 * t);
   }
@@ -52,15 +52,15 @@ void forEachTriangle(const std::vector<ko::koPointer<ko::koTriMesh>> &patches, V
 
 } // namespace
 
-SideSamples sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>> &unfoldedPatches,
-                       koLatticeSampler &sampler) {
+SideSamples sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>>& unfoldedPatches,
+                       koLatticeSampler& sampler) {
   double totalArea = 0.0;
-  forEachTriangle(unfoldedPatches, [&](size_t, const ko::koVertexBuffer &vertices, const int *v) {
+  forEachTriangle(unfoldedPatches, [&](size_t, const ko::koVertexBuffer& vertices, const int* v) {
     totalArea += doubledPlaneArea(vertices, v);
   });
   int capacity = 0;
   Budget sizing(totalArea);
-  forEachTriangle(unfoldedPatches, [&](size_t, const ko::koVertexBuffer &vertices, const int *v) {
+  forEachTriangle(unfoldedPatches, [&](size_t, const ko::koVertexBuffer& vertices, const int* v) {
     capacity += sizing.next(doubledPlaneArea(vertices, v));
   });
 
@@ -70,13 +70,13 @@ SideSamples sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>> &unfolded
   std::vector<Wm4::Vector3<double>> weights;
   int written = 0;
   Budget budget(totalArea);
-  forEachTriangle(unfoldedPatches, [&](size_t p, const ko::koVertexBuffer &vertices, const int *v) {
+  forEachTriangle(unfoldedPatches, [&](size_t p, const ko::koVertexBuffer& vertices, const int* v) {
     const float area = doubledPlaneArea(vertices, v);
     const int count = budget.next(area);
     const Vector2 corners[3] = {vertices.TCoord2(0, v[0]), vertices.TCoord2(0, v[1]),
                                 vertices.TCoord2(0, v[2])};
     sampler.sample(corners, count, weights);
-    for (const Wm4::Vector3<double> &w : weights) {
+    for (const Wm4::Vector3<double>& w : weights) {
       const float wf[3] = {static_cast<float>(w.X()), static_cast<float>(w.Y()),
                            static_cast<float>(w.Z())};
       koSurfacePoints::writePoint(*samples.points, written++,

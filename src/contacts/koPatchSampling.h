@@ -27,7 +27,7 @@ struct SideSamples {
 // plane area (at least MinimumTriangleSamples), spread over its plane triangle by the lattice
 // sampler and mapped onto the 3D triangle. A sample's weight is the triangle's doubled plane area
 // over its sample count.
-SideSamples sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>> &unfoldedPatches,
-                       koLatticeSampler &sampler);
+SideSamples sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>>& unfoldedPatches,
+                       koLatticeSampler& sampler);
 
 } // namespace koPatchSampling

@@ -18,7 +18,7 @@ using Vector3 = Wm4::Vector3<float>;
 
 // Where c lies in the frame of the edge a -> b, in edge lengths: along the edge and (unsigned)
 // across it. A zero-length edge puts c onto a.
-Vector2 edgeFrame(const Vector3 &a, const Vector3 &b, const Vector3 &c) {
+Vector2 edgeFrame(const Vector3& a, const Vector3& b, const Vector3& c) {
   const Vector3 edge = b - a;
   const Vector3 side = c - a;
   const float edgeLength2 = edge.SquaredLength();
@@ -33,8 +33,8 @@ bool sameEdge(int a, int b, int c, int d) { return (a == c && b == d) || (a == d
 
 // Triangles sharing an edge (the same two vertex numbers) with each triangle, ascending: those of
 // triangle t are neighbours[start[t]] .. neighbours[start[t + 1] - 1].
-void edgeNeighbours(const int *indices, int triangles, std::vector<int> &start,
-                    std::vector<int> &neighbours) {
+void edgeNeighbours(const int* indices, int triangles, std::vector<int>& start,
+                    std::vector<int>& neighbours) {
   // (edge, triangle) for every triangle edge, sorted so that the triangles of an edge are adjacent.
   std::vector<std::pair<std::pair<int, int>, int>> edges;
   edges.reserve(3 * static_cast<size_t>(triangles));
@@ -59,7 +59,7 @@ void edgeNeighbours(const int *indices, int triangles, std::vector<int> &start,
   pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
   start.assign(triangles + 1, 0);
   neighbours.clear();
-  for (const auto &pair : pairs) {
+  for (const auto& pair : pairs) {
     ++start[pair.first + 1];
     neighbours.push_back(pair.second);
   }
@@ -69,7 +69,7 @@ void edgeNeighbours(const int *indices, int triangles, std::vector<int> &start,
 
 // The corner j of triangle n that lies off the first edge e of triangle t (edge e runs from
 // corner e to corner e + 1) that n shares.
-std::pair<int, int> sharedEdge(const int *t, const int *n) {
+std::pair<int, int> sharedEdge(const int* t, const int* n) {
   for (int e = 0; e < 3; ++e)
     for (int j = 0; j < 3; ++j)
       if (sameEdge(n[(j + 1) % 3], n[(j + 2) % 3], t[e], t[(e + 1) % 3]))
@@ -79,19 +79,19 @@ std::pair<int, int> sharedEdge(const int *t, const int *n) {
 
 } // namespace
 
-ko::koTriMesh *unfoldPatch(const ko::koTriMesh &patch) {
-  const ko::koVertexBuffer &source = *patch.VBuffer;
-  const int *indices = patch.IBuffer->GetData();
+ko::koTriMesh* unfoldPatch(const ko::koTriMesh& patch) {
+  const ko::koVertexBuffer& source = *patch.VBuffer;
+  const int* indices = patch.IBuffer->GetData();
   const int triangles = patch.GetTriangleQuantity();
   std::vector<int> start, neighbours;
   edgeNeighbours(indices, triangles, start, neighbours);
 
-  ko::koVertexBuffer *vertices = new ko::koVertexBuffer(source.GetAttributes(), triangles + 2);
+  ko::koVertexBuffer* vertices = new ko::koVertexBuffer(source.GetAttributes(), triangles + 2);
   std::vector<Vector2> plane(triangles + 2);
   // Unfolded vertex number per triangle corner; -1 until the triangle is reached.
   std::vector<int> unfolded(3 * static_cast<size_t>(triangles), -1);
   int vertexCount = 0;
-  auto addVertex = [&](int patchVertex, const Vector2 &point) {
+  auto addVertex = [&](int patchVertex, const Vector2& point) {
     ko::koMeshUtils::CopyVertexData(source, *vertices, patchVertex, vertexCount);
     plane[vertexCount] = point;
     return vertexCount++;
@@ -110,8 +110,8 @@ ko::koTriMesh *unfoldPatch(const ko::koTriMesh &patch) {
       if (unfolded[3 * n] >= 0)
         continue;
       queue.push_back(n);
-      const int *tv = indices + 3 * t;
-      const int *nv = indices + 3 * n;
+      const int* tv = indices + 3 * t;
+      const int* nv = indices + 3 * n;
       const auto [e, j] = sharedEdge(tv, nv);
       // The shared corners keep t's numbers; a is the one at corner j + 1 of n.
       const bool sameDirection = nv[(j + 1) % 3] == tv[e];
@@ -141,9 +141,9 @@ ko::koTriMesh *unfoldPatch(const ko::koTriMesh &patch) {
 
   // Edge-connected patches are reached whole; a triangle that were not would have no plane
   // place and is left out.
-  ko::koIndexBuffer *unfoldedIndices =
+  ko::koIndexBuffer* unfoldedIndices =
       new ko::koIndexBuffer(3 * static_cast<int>(queue.size()), ko::koIndexBuffer::TriangleList);
-  int *data = unfoldedIndices->GetData();
+  int* data = unfoldedIndices->GetData();
   for (int t = 0; t < triangles; ++t)
     if (unfolded[3 * t] >= 0)
       data = std::copy(&unfolded[3 * t], &unfolded[3 * t] + 3, data);

@@ -13,6 +13,6 @@ namespace koPatchUnfolding {
 // carries the patch vertex's channels, and texture channel 0 holds its plane point scaled into
 // the unit square with the longer side of the points' box at length 1. The patch's vertex buffer
 // needs texture channel 0 with 2 components.
-ko::koTriMesh *unfoldPatch(const ko::koTriMesh &patch);
+ko::koTriMesh* unfoldPatch(const ko::koTriMesh& patch);
 
 } // namespace koPatchUnfolding

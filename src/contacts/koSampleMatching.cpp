@@ -20,8 +20,8 @@ struct Match {
 };
 
 // The hit of the sample's normal line on a facing contact face of the other side, if any.
-bool matchSample(const ko::koVertexBuffer &samples, int i, const koMeshAndBVH &other,
-                 const std::vector<unsigned char> &contactFace, float tolerance, Match &match) {
+bool matchSample(const ko::koVertexBuffer& samples, int i, const koMeshAndBVH& other,
+                 const std::vector<unsigned char>& contactFace, float tolerance, Match& match) {
   float distance = tolerance;
   Wm4::Vector2<float> barycentric;
   unsigned int triangle = 0;
@@ -42,12 +42,12 @@ bool matchSample(const ko::koVertexBuffer &samples, int i, const koMeshAndBVH &o
 // Appends the accepted matches of one patch that are not stray: below mean + 2 standard
 // deviations of the weighted distances, or all of them when the distances are all equal (a
 // face-to-face contact, where the bound would equal every distance).
-void keepNearMatches(const ko::koVertexBuffer &samples, const std::vector<Match> &accepted,
-                     std::vector<Match> &kept) {
+void keepNearMatches(const ko::koVertexBuffer& samples, const std::vector<Match>& accepted,
+                     std::vector<Match>& kept) {
   if (accepted.empty())
     return;
   double weight = 0.0, moment1 = 0.0, moment2 = 0.0;
-  for (const Match &match : accepted) {
+  for (const Match& match : accepted) {
     const double w = samples.PSize1(match.sample), t = match.distance;
     weight += w;
     moment1 += w * t;
@@ -56,20 +56,20 @@ void keepNearMatches(const ko::koVertexBuffer &samples, const std::vector<Match>
   const double mean = moment1 / weight;
   const double deviation = std::sqrt(std::max(0.0, moment2 / weight - mean * mean));
   const float bound = 2.0f * static_cast<float>(deviation) + static_cast<float>(mean);
-  const bool allEqual = std::all_of(accepted.begin(), accepted.end(), [&](const Match &match) {
+  const bool allEqual = std::all_of(accepted.begin(), accepted.end(), [&](const Match& match) {
     return match.distance == accepted[0].distance;
   });
-  for (const Match &match : accepted)
+  for (const Match& match : accepted)
     if (allEqual || match.distance < bound)
       kept.push_back(match);
 }
 
 } // namespace
 
-ko::koVertexBuffer *matchSamples(const koPatchSampling::SideSamples &samples,
-                                 const koMeshAndBVH &other,
-                                 const std::vector<unsigned char> &contactFace, float tolerance) {
-  const ko::koVertexBuffer &points = *samples.points;
+ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
+                                 const koMeshAndBVH& other,
+                                 const std::vector<unsigned char>& contactFace, float tolerance) {
+  const ko::koVertexBuffer& points = *samples.points;
   std::vector<Match> accepted, kept;
   Match match;
   int first = 0;
@@ -84,7 +84,7 @@ ko::koVertexBuffer *matchSamples(const koPatchSampling::SideSamples &samples,
   if (kept.empty())
     return nullptr;
 
-  ko::koVertexBuffer *pairs =
+  ko::koVertexBuffer* pairs =
       new ko::koVertexBuffer(koSurfacePoints::pointAttributes(), 2 * static_cast<int>(kept.size()));
   for (size_t k = 0; k < kept.size(); ++k) {
     const int i = kept[k].sample;

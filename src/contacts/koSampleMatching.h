@@ -17,8 +17,8 @@ constexpr float FacingLimit = -0.9659258f;
 // accepted pairs whose distance is not below mean + 2 standard deviations (weighted by the
 // samples' weights) are dropped as stray hits, unless all their distances are equal. Returns the
 // kept pairs in sample order (sample, then the point met), or null when none is kept.
-ko::koVertexBuffer *matchSamples(const koPatchSampling::SideSamples &samples,
-                                 const koMeshAndBVH &other,
-                                 const std::vector<unsigned char> &contactFace, float tolerance);
+ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
+                                 const koMeshAndBVH& other,
+                                 const std::vector<unsigned char>& contactFace, float tolerance);
 
 } // namespace koSampleMatching

@@ -13,13 +13,13 @@ ko::koAttributes pointAttributes() {
   return attributes;
 }
 
-SurfacePoint surfacePoint(const ko::koVertexBuffer &buffer, const int v[3], const float w[3]) {
-  const Wm4::Vector3<float> &p0 = buffer.Position3(v[0]);
-  const Wm4::Vector3<float> &p1 = buffer.Position3(v[1]);
-  const Wm4::Vector3<float> &p2 = buffer.Position3(v[2]);
-  const Wm4::Vector3<float> &n0 = buffer.Normal3(v[0]);
-  const Wm4::Vector3<float> &n1 = buffer.Normal3(v[1]);
-  const Wm4::Vector3<float> &n2 = buffer.Normal3(v[2]);
+SurfacePoint surfacePoint(const ko::koVertexBuffer& buffer, const int v[3], const float w[3]) {
+  const Wm4::Vector3<float>& p0 = buffer.Position3(v[0]);
+  const Wm4::Vector3<float>& p1 = buffer.Position3(v[1]);
+  const Wm4::Vector3<float>& p2 = buffer.Position3(v[2]);
+  const Wm4::Vector3<float>& n0 = buffer.Normal3(v[0]);
+  const Wm4::Vector3<float>& n1 = buffer.Normal3(v[1]);
+  const Wm4::Vector3<float>& n2 = buffer.Normal3(v[2]);
 
   SurfacePoint point;
   point.position = p0 * w[0] + p1 * w[1] + p2 * w[2];
@@ -33,7 +33,7 @@ SurfacePoint surfacePoint(const ko::koVertexBuffer &buffer, const int v[3], cons
   return point;
 }
 
-void writePoint(ko::koVertexBuffer &buffer, int i, const SurfacePoint &point, float weight) {
+void writePoint(ko::koVertexBuffer& buffer, int i, const SurfacePoint& point, float weight) {
   buffer.Position3(i) = point.position;
   buffer.Normal3(i) = point.normal;
   buffer.TCoord3(0, i) = point.faceNormal;

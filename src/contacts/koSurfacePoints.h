@@ -25,8 +25,8 @@ struct SurfacePoint {
 ko::koAttributes pointAttributes();
 
 // The point with barycentric weights w on the triangle of vertices v of buffer.
-SurfacePoint surfacePoint(const ko::koVertexBuffer &buffer, const int v[3], const float w[3]);
+SurfacePoint surfacePoint(const ko::koVertexBuffer& buffer, const int v[3], const float w[3]);
 
-void writePoint(ko::koVertexBuffer &buffer, int i, const SurfacePoint &point, float weight);
+void writePoint(ko::koVertexBuffer& buffer, int i, const SurfacePoint& point, float weight);
 
 } // namespace koSurfacePoints
