@@ -12,17 +12,25 @@ class koTriMesh;
 namespace koMeshProcessing {
 
 // Merges vertices into the first earlier vertex kept whose position lies within tolerance of
-// theirs on every axis (tolerance 0: equal positions), and renumbers the triangles. positionsOnly true: positions alone decide and the merged vertex keeps
+// theirs on every axis, and renumbers the triangles. A tolerance of 0 (or less) merges equal
+// positions only, in O(n) expected time by hashing; a positive one hashes into a grid of cells
+// of about the tolerance. positionsOnly true: positions alone decide and the merged vertex keeps
 // the attributes of the lowest-index vertex of its cluster; false: vertices merge only when every
 // channel they carry is equal as well. Vertices keep their relative order; vertices no triangle
-// uses are kept. Returns the new vertex count.
+// uses are kept. Indices must lie in [0, vertex count). Returns the new vertex count.
 int WeldSimilarVertices(ko::koTriMesh* mesh, float tolerance, bool positionsOnly);
 
-// Recomputes vertex normals from the faces, splitting vertices along creases: at a vertex, two
-// faces share a normal when the angle between their face normals is at most angleRadians, and
-// the normal is the area-weighted mean of the face normals so joined. Vertices are duplicated
-// where a vertex's faces fall into several such groups. The vertex buffer gains normals if it
-// had none. Degenerate faces take part without weight.
+// Recomputes vertex normals from the faces, splitting vertices along creases. At each vertex, its
+// faces are grouped: two faces join when the angle between their normals is at most
+// angleRadians, and groups are closed under that (a chain of small steps joins faces further
+// apart). Each group's normal is the area-weighted mean of its faces' unit normals. The group
+// holding the vertex's lowest triangle keeps the vertex; every other group gets a copy of it (all
+// channels) appended to the buffer, in the order of the vertices and then of their groups' lowest
+// triangles. Degenerate faces (collinear corners) take part without weight: one joins the group
+// of the first proper face around the vertex sharing an edge with it, failing that of the
+// vertex's first proper face; a vertex with degenerate faces only keeps its normal (zero in a
+// buffer that had none). A buffer without normals is replaced by one with them and the same
+// other channels.
 void SmoothenNormals(ko::koTriMesh* mesh, float angleRadians);
 
 // Labels every triangle with its connected component: triangles are connected when they share an

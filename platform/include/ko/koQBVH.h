@@ -37,6 +37,8 @@ public:
   koQBVH(const koQBVH&) = delete;
   koQBVH& operator=(const koQBVH&) = delete;
 
+  // A mesh without triangles or without positions gives a hierarchy that no ray hits.
+  //
   // Builds over the mesh's triangles. The binary hierarchy is built over the same mesh; Embree
   // lays out its own nodes, so only the mesh is read.
   void buildFromBVH(unsigned int flags, const koGenericBVH& bvh, const ko::koTriMesh* mesh);
