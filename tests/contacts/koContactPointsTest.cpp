@@ -238,6 +238,13 @@ TEST(koContactPoints, BoxesFaceToFaceAndAcrossAGap) {
     contact.tolerance = 0.02f;
     contact.getContactPoints(facesA, boxFace(b, Vector3(0, 0, 1), 1.0f + gap), againA, againB);
     EXPECT_TRUE(againA == nullptr && againB == nullptr);
+    // A face within reach that is turned the same way is no contact either.
+    const Mesh sunk =
+        prepared(makeTessellatedBox("sunk", Vector3(0, 0, gap - 1), Vector3(1, 1, gap), 8));
+    const koMeshAndBVH c(sunk);
+    koContactPoints(a, c, 0.02f)
+        .getContactPoints(facesA, boxFace(c, Vector3(0, 0, 1), gap), againA, againB);
+    EXPECT_TRUE(againA == nullptr && againB == nullptr);
   }
 }
 
