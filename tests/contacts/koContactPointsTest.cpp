@@ -83,20 +83,24 @@ void expectFacingPairs(const ko::koVertexBuffer& pairs, float distance) {
 
 } // namespace
 
-// Strips of random width and fold, triangles in random order: unfolding keeps every triangle's
-// corners and edge lengths (up to one scale for the whole strip) and lays it counter-clockwise.
+// Strips and bands of random width and fold, triangles in random order: unfolding keeps every
+// triangle's corners and edge lengths (up to one scale for the whole patch) and lays it
+// counter-clockwise.
 TEST(koContactPoints, UnfoldingKeepsEdgeLengthsOfFoldedStrips) {
   std::mt19937 random(5);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
   for (int round = 0; round < 20; ++round) {
+    // Odd rounds close the strip into a band, so that the walk meets itself.
+    const int columns = round + 3, closingColumn = round % 2 ? columns : columns - 1;
     std::vector<Vector3> positions;
     std::vector<std::array<int, 3>> triangles;
-    for (int i = 0; i <= round + 1; ++i) {
+    for (int i = 0; i < columns; ++i) {
       positions.emplace_back(float(i) + 0.3f * unit(random), 0.0f, unit(random));
       positions.emplace_back(float(i) + 0.3f * unit(random), 0.5f + unit(random), unit(random));
-      if (i > 0)
-        triangles.insert(triangles.end(),
-                         {{2 * i - 2, 2 * i, 2 * i - 1}, {2 * i - 1, 2 * i, 2 * i + 1}});
+    }
+    for (int i = 1; i <= closingColumn; ++i) {
+      const int b0 = 2 * (i - 1), b1 = 2 * (i % columns);
+      triangles.insert(triangles.end(), {{b0, b1, b0 + 1}, {b0 + 1, b1, b1 + 1}});
     }
     std::shuffle(triangles.begin(), triangles.end(), random);
     std::vector<int> shuffled;
