@@ -39,11 +39,16 @@ bool matchSample(const ko::koVertexBuffer& samples, int i, const koMeshAndBVH& o
                   samples.Normal3(i).Dot(match.hit.normal)) <= FacingLimit;
 }
 
+// Distances that differ by at most this share of the tolerance count as equal.
+constexpr float kEqualDistanceShare = 1e-3f;
+
 // Appends the accepted matches of one patch that are not stray: below mean + 2 standard
-// deviations of the weighted distances, or all of them when the distances are all equal (a
-// face-to-face contact, where the bound would equal every distance).
+// deviations of the weighted distances. When all distances agree to within a thousandth of the
+// tolerance (faces flush against each other, apart only by rounding), none is a stray and all
+// are kept: the strict bound would drop every one of exactly equal distances, and those one
+// rounding step above the rest otherwise.
 void keepNearMatches(const ko::koVertexBuffer& samples, const std::vector<Match>& accepted,
-                     std::vector<Match>& kept) {
+                     float tolerance, std::vector<Match>& kept) {
   if (accepted.empty())
     return;
   double weight = 0.0, moment1 = 0.0, moment2 = 0.0;
@@ -56,9 +61,10 @@ void keepNearMatches(const ko::koVertexBuffer& samples, const std::vector<Match>
   const double mean = moment1 / weight;
   const double deviation = std::sqrt(std::max(0.0, moment2 / weight - mean * mean));
   const float bound = 2.0f * static_cast<float>(deviation) + static_cast<float>(mean);
-  const bool allEqual = std::all_of(accepted.begin(), accepted.end(), [&](const Match& match) {
-    return match.distance == accepted[0].distance;
-  });
+  const auto [nearest, farthest] = std::minmax_element(
+      accepted.begin(), accepted.end(),
+      [](const Match& a, const Match& b) { return a.distance < b.distance; });
+  const bool allEqual = farthest->distance - nearest->distance <= kEqualDistanceShare * tolerance;
   for (const Match& match : accepted)
     if (allEqual || match.distance < bound)
       kept.push_back(match);
@@ -78,7 +84,7 @@ ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
     for (int i = first; i < first + count; ++i)
       if (matchSample(points, i, other, contactFace, tolerance, match))
         accepted.push_back(match);
-    keepNearMatches(points, accepted, kept);
+    keepNearMatches(points, accepted, tolerance, kept);
     first += count;
   }
   if (kept.empty())

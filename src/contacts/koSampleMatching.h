@@ -15,7 +15,8 @@ constexpr float FacingLimit = -0.9659258f;
 // tolerance, is cast at the other side; a pair is accepted when the nearest hit lies on one of
 // the other side's contact faces (contactFace flagged per triangle) facing the sample. Per patch,
 // accepted pairs whose distance is not below mean + 2 standard deviations (weighted by the
-// samples' weights) are dropped as stray hits, unless all their distances are equal. Returns the
+// samples' weights) are dropped as stray hits, unless their distances all agree to within a
+// thousandth of the tolerance. Returns the
 // kept pairs in sample order (sample, then the point met), or null when none is kept.
 ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
                                  const koMeshAndBVH& other,

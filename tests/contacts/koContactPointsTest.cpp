@@ -211,14 +211,17 @@ TEST(koContactPoints, SamplingSharesTheBudgetWithFiveSamplesAtLeast) {
 // plane, the same buffers on a second run. Across a gap: pairs at the gap's distance while the
 // tolerance reaches it, none beyond it or when the faces met are no contact faces.
 TEST(koContactPoints, BoxesFaceToFaceAndAcrossAGap) {
-  const Mesh lower = prepared(makeTessellatedBox("lower", Vector3(0, 0, -1), Vector3(1, 1, 0), 8));
+  // The common plane z = 1.7 is not a float: positions on it differ by rounding.
+  const float top = 1.7f;
+  const Mesh lower =
+      prepared(makeTessellatedBox("lower", Vector3(0, 0, top - 1), Vector3(1, 1, top), 8));
   const koMeshAndBVH a(lower);
   for (float gap : {0.0f, 0.01f}) {
     const Mesh upper =
-        prepared(makeTessellatedBox("upper", Vector3(0, 0, gap), Vector3(1, 1, 1 + gap), 8));
+        prepared(makeTessellatedBox("upper", Vector3(0, 0, top + gap), Vector3(1, 1, 2 + gap), 8));
     const koMeshAndBVH b(upper);
-    const std::vector<unsigned int> facesA = boxFace(a, Vector3(0, 0, 1), 0.0f);
-    const std::vector<unsigned int> facesB = boxFace(b, Vector3(0, 0, -1), -gap);
+    const std::vector<unsigned int> facesA = boxFace(a, Vector3(0, 0, 1), top);
+    const std::vector<unsigned int> facesB = boxFace(b, Vector3(0, 0, -1), -(top + gap));
     ASSERT_EQ(facesA.size(), 128u);
     ASSERT_EQ(facesB.size(), 128u);
     koContactPoints contact(a, b, 0.02f);
@@ -228,9 +231,9 @@ TEST(koContactPoints, BoxesFaceToFaceAndAcrossAGap) {
     expectFacingPairs(*pointsA, gap);
     expectFacingPairs(*pointsB, gap);
     for (int i = 0; i < pointsA->GetVertexQuantity(); i += 2)
-      EXPECT_EQ(pointsA->Position3(i).Z(), 0.0f);
+      EXPECT_NEAR(pointsA->Position3(i).Z(), top, 1e-6f);
     if (gap == 0.0f) {
-      // On z = 0 every distance is exactly 0: nothing is taken for a stray hit.
+      // Flush faces: the distances differ by rounding only, and no sample is taken for a stray.
       EXPECT_GE(pointsA->GetVertexQuantity(), 2 * (10000 - 128));
       contact.getContactPoints(facesA, facesB, againA, againB);
       EXPECT_TRUE(sameBuffers(*pointsA, *againA) && sameBuffers(*pointsB, *againB));
@@ -240,14 +243,14 @@ TEST(koContactPoints, BoxesFaceToFaceAndAcrossAGap) {
     contact.getContactPoints(facesA, facesB, againA, againB);
     EXPECT_TRUE(againA == nullptr && againB == nullptr);
     contact.tolerance = 0.02f;
-    contact.getContactPoints(facesA, boxFace(b, Vector3(0, 0, 1), 1.0f + gap), againA, againB);
+    contact.getContactPoints(facesA, boxFace(b, Vector3(0, 0, 1), 2.0f + gap), againA, againB);
     EXPECT_TRUE(againA == nullptr && againB == nullptr);
     // A face within reach that is turned the same way is no contact either.
     const Mesh sunk =
-        prepared(makeTessellatedBox("sunk", Vector3(0, 0, gap - 1), Vector3(1, 1, gap), 8));
+        prepared(makeTessellatedBox("sunk", Vector3(0, 0, top + gap - 1), Vector3(1, 1, top + gap), 8));
     const koMeshAndBVH c(sunk);
     koContactPoints(a, c, 0.02f)
-        .getContactPoints(facesA, boxFace(c, Vector3(0, 0, 1), gap), againA, againB);
+        .getContactPoints(facesA, boxFace(c, Vector3(0, 0, 1), top + gap), againA, againB);
     EXPECT_TRUE(againA == nullptr && againB == nullptr);
   }
 }
