@@ -77,6 +77,9 @@ ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
                                  const std::vector<unsigned char>& contactFace, float tolerance) {
   const ko::koVertexBuffer& points = *samples.points;
   std::vector<Match> accepted, kept;
+  // Sized once for the worst case: every sample kept.
+  accepted.reserve(static_cast<size_t>(points.GetVertexQuantity()));
+  kept.reserve(static_cast<size_t>(points.GetVertexQuantity()));
   Match match;
   int first = 0;
   for (int count : samples.perPatch) {

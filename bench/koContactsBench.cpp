@@ -2,10 +2,12 @@
 // scene build for the hierarchies, FCL's distance query and the cost of the exact triangle
 // distances for the contact face search.
 #include "koContactFaces.h"
+#include "koContactPoints.h"
 #include "koMeshAndBVH.h"
 #include "koTessellatedShapes.h"
 
 #include <ko/koBBox.h>
+#include <ko/koMeshProcessing.h>
 #include <ko/koPointer.h>
 #include <ko/koVertexBuffer.h>
 
@@ -165,6 +167,37 @@ void BM_FclDistance(benchmark::State& state) {
 }
 BENCHMARK(BM_FclDistance)->Unit(benchmark::kMillisecond);
 #endif
+
+// Welded, with normals split at creases, as the contact analysis prepares meshes.
+ko::koTriMesh* prepared(ko::koTriMesh* mesh) {
+  koMeshProcessing::WeldSimilarVertices(mesh, 0.0f, true);
+  koMeshProcessing::SmoothenNormals(mesh, 0.8203048f);
+  return mesh;
+}
+
+// Contact points of one touching pair: 0 = two boxes face to face (3,362 contact faces a side),
+// 1 = a peg through a bore that fits it (a curved contact).
+void BM_ContactPoints(benchmark::State& state) {
+  ko::koPointer<ko::koTriMesh> first, second;
+  if (state.range(0) == 0) {
+    first = prepared(makeTessellatedBox("lower", Vec3(0, 0, 0), Vec3(1, 1, 1), 41));
+    second = prepared(makeTessellatedBox("upper", Vec3(0, 0, 1), Vec3(1, 1, 2), 41));
+  } else {
+    first = prepared(makeCylinder("peg", Vec3(0, 0, -0.5f), 0.5f, 2.0f, 96, 24));
+    second = prepared(makeTube("tube", Vec3(0, 0, 0), 0.5f, 1.0f, 1.0f, 96, 12));
+  }
+  std::vector<koMeshAndBVH> parts;
+  koContactFaces::InitializeBVHList({first, second}, parts);
+  std::vector<koContactFaces::tContactFacesData> contacts;
+  const float tolerance = koContactFaces::ProcessParts(parts, contacts);
+  ko::koPointer<ko::koVertexBuffer> pointsA, pointsB;
+  for (auto _ : state)
+    koContactPoints(parts[0], parts[1], tolerance)
+        .getContactPoints(contacts[0].facesA, contacts[0].facesB, pointsA, pointsB);
+  state.counters["facesA"] = double(contacts[0].facesA.size());
+  state.counters["pairsA"] = pointsA ? pointsA->GetVertexQuantity() / 2 : 0;
+}
+BENCHMARK(BM_ContactPoints)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // n tessellated unit boxes stacked in columns of ten, every box touching its neighbours.
 void BM_ProcessParts(benchmark::State& state) {
