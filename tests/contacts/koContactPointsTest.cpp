@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -39,6 +41,17 @@ ko::koTriMesh* patchMesh(const std::vector<Vector3>& positions, const std::vecto
   auto* triangles = new ko::koIndexBuffer(static_cast<int>(indices.size()), 1);
   std::copy(indices.begin(), indices.end(), triangles->GetData());
   return new ko::koTriMesh(vertices, triangles);
+}
+
+// The mesh turned by the angle about the vertical line through centre.
+ko::koTriMesh* turnedAboutZ(ko::koTriMesh* mesh, float angle, const Vector3& centre) {
+  Wm4::Matrix3<float> turn;
+  turn.MakeRotation(Vector3(0, 0, 1), angle);
+  for (int v = 0; v < mesh->VBuffer->GetVertexQuantity(); ++v) {
+    mesh->VBuffer->Position3(v) = turn * (mesh->VBuffer->Position3(v) - centre) + centre;
+    mesh->VBuffer->Normal3(v) = turn * mesh->VBuffer->Normal3(v);
+  }
+  return mesh;
 }
 
 // Welded, with normals split at creases, as the contact analysis receives meshes.
@@ -235,8 +248,26 @@ TEST(koContactPoints, BoxesFaceToFaceAndAcrossAGap) {
     if (gap == 0.0f) {
       // Flush faces: the distances differ by rounding only, and no sample is taken for a stray.
       EXPECT_GE(pointsA->GetVertexQuantity(), 2 * (10000 - 128));
+      // Again, writing both point sets as markers under the working directory.
+      const std::filesystem::path home = std::filesystem::current_path();
+      const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "koSamples";
+      std::filesystem::create_directories(scratch / "d:" / "assembly_tmp");
+      std::filesystem::current_path(scratch);
+      contact.debugOutput = true;
       contact.getContactPoints(facesA, facesB, againA, againB);
+      contact.debugOutput = false;
+      std::filesystem::current_path(home);
       EXPECT_TRUE(sameBuffers(*pointsA, *againA) && sameBuffers(*pointsB, *againB));
+      std::ifstream file(scratch / "d:" / "assembly_tmp" / "test_samples_lower_upper.obj");
+      std::string line;
+      int objects = 0, faces = 0;
+      while (std::getline(file, line)) {
+        objects += line.rfind("o ", 0) == 0;
+        faces += line.rfind("f ", 0) == 0;
+      }
+      EXPECT_EQ(objects, 2);
+      EXPECT_EQ(faces, pointsA->GetVertexQuantity() + pointsB->GetVertexQuantity());
+      std::filesystem::remove_all(scratch);
       continue;
     }
     contact.tolerance = 0.005f;
@@ -266,6 +297,11 @@ TEST(koContactPoints, PartialContactsPairOnlyWhereBothSidesMeet) {
       {prepared(makeTessellatedBox("base", Vector3(0, 0, 0), Vector3(1, 1, 1), 8)),
        prepared(makeTessellatedBox("offset", Vector3(0.5f, 0, 1), Vector3(1.5f, 1, 2), 8)),
        Vector3(0.5f, 0, 1), Vector3(1, 1, 1)},
+      {prepared(makeTessellatedBox("plate", Vector3(0, 0, 0), Vector3(2, 2, 1), 8)),
+       prepared(turnedAboutZ(makeTessellatedBox("turned", Vector3(0.5f, 0.5f, 1),
+                                                Vector3(1.5f, 1.5f, 2), 8),
+                             0.5f, Vector3(1, 1, 1))),
+       Vector3(0.29f, 0.29f, 1), Vector3(1.71f, 1.71f, 1)},
       {prepared(makeCylinder("peg", Vector3(0, 0, -0.5f), 0.5f, 2, 32, 8)),
        prepared(makeTube("tube", Vector3(0, 0, 0), 0.5f, 1, 1, 32, 4)), Vector3(-0.5f, -0.5f, 0),
        Vector3(0.5f, 0.5f, 1)}};
