@@ -64,21 +64,31 @@ public:
   static void DetectCollisions(const std::vector<koMeshAndBVH>& parts,
                                std::vector<tCollisionData>& collisions, float tolerance);
 
-  // A bounded distance between meshA and meshB: the exact distance when some triangle pair lies
-  // within the tolerance (then at most the tolerance), otherwise only an upper bound above it.
+  // Whether meshA and meshB come within the tolerance, as a distance: at most the tolerance
+  // exactly when some triangle pair does, and then the distance of such a pair (the search stops
+  // at the first one, which need not be the closest); otherwise an upper bound above the
+  // tolerance. Never below the true distance.
   float computeMinDistance() const;
   // The same, also giving the closest points of the best pair found (left unchanged when no
-  // triangle pair improves on the first bound).
+  // triangle pair improves on the first bound). For crossing triangles (distance 0) Wild
+  // Magic's triangle distance may give two points a little apart.
   float computeMinDistance(Wm4::Vector3<float>& pointA, Wm4::Vector3<float>& pointB) const;
 
+  // The exact triangle distances getContactFacesList computed: the search's work, for profiling.
+  unsigned long long getNoExactTests() const { return mNoExactTests; }
+
 private:
+  unsigned long long mNoExactTests;
   // One byte per primitive of the current leaf of meshA: whether its pairs with the current leaf
   // of meshB were computed in the first half of the leaf test.
   std::vector<unsigned char> mLeafFlags;
+  // The triangles of the current leaves.
+  std::vector<Wm4::Triangle3<float>> mLeafTrianglesA;
+  std::vector<Wm4::Triangle3<float>> mLeafTrianglesB;
 
   void visit(unsigned int nodeA, unsigned int nodeB);
-  void splitA(unsigned int nodeA, unsigned int nodeB);
-  void splitB(unsigned int nodeA, unsigned int nodeB);
+  // Splits nodeA (splitA) or nodeB and visits the children with the other node.
+  void split(unsigned int nodeA, unsigned int nodeB, bool splitA);
   void testLeaves(unsigned int nodeA, unsigned int nodeB);
   float searchMinDistance(Wm4::Vector3<float>* pointA, Wm4::Vector3<float>* pointB) const;
 };

@@ -12,8 +12,8 @@
 // cut recursively at the highest bit in which the codes of its ends differ.
 //
 // Use: setup(n), fill the three per-primitive arrays, unionBox (and noPrimitives, which setup
-// sets), then build(). The result depends only on these inputs: equal codes keep the order of
-// the order entries' positions, so a build is deterministic.
+// sets), then build(). The result depends only on these inputs: the sort is stable, so
+// primitives with equal codes keep their input order and a build is deterministic.
 class koLinearGenericBVHBuilder {
 public:
   std::vector<koBBox> primitiveBoxes;

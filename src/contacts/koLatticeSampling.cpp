@@ -1,0 +1,139 @@
+#include "contacts/koLatticeSampling.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using Point = Wm4::Vector2<double>;
+
+constexpr double HalfSqrt3 = 0.8660254;
+constexpr double TwoOverSqrt3 = 1.1547005;
+constexpr double MinimumHeight = 0.01;
+
+double cross(const Point& u, const Point& v) { return u.X() * v.Y() - u.Y() * v.X(); }
+
+// Edge k runs from corner k to corner k + 1.
+struct Triangle {
+  Point p[3];
+  // +1 for a counter-clockwise triangle, -1 for a clockwise one.
+  double orientation;
+  double area2;
+
+  // Twice the area of (p[k], p[k + 1], q), positive on the triangle's side of edge k.
+  double side(int k, const Point& q) const {
+    return orientation * cross(p[(k + 1) % 3] - p[k], q - p[k]);
+  }
+  bool strictlyInside(const Point& q) const {
+    return side(0, q) > 0.0 && side(1, q) > 0.0 && side(2, q) > 0.0;
+  }
+};
+
+// Whether anything of the cell remains after clipping it by the triangle's open half-planes,
+// one edge after another.
+bool clipsToSomething(const Point cell[3], const Triangle& triangle) {
+  // A triangle clipped by three half-planes keeps at most 6 corners.
+  Point buffers[2][8];
+  int sizes[2] = {3, 0};
+  std::copy(cell, cell + 3, buffers[0]);
+  for (int k = 0; k < 3; ++k) {
+    const Point* in = buffers[k % 2];
+    Point* out = buffers[(k + 1) % 2];
+    const int n = sizes[k % 2];
+    int& m = sizes[(k + 1) % 2];
+    m = 0;
+    for (int i = 0; i < n; ++i) {
+      const Point& from = in[i];
+      const Point& to = in[(i + 1) % n];
+      const double sideFrom = triangle.side(k, from), sideTo = triangle.side(k, to);
+      if (sideFrom > 0.0)
+        out[m++] = from;
+      if ((sideFrom > 0.0) != (sideTo > 0.0))
+        out[m++] = from + (to - from) * (sideFrom / (sideFrom - sideTo));
+    }
+    if (m == 0)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
+                             std::vector<Wm4::Vector3<double>>& weights) {
+  weights.clear();
+  Triangle triangle;
+  for (int k = 0; k < 3; ++k)
+    triangle.p[k] = Point(corners[k].X(), corners[k].Y());
+
+  int longest = 0;
+  for (int k = 1; k < 3; ++k)
+    if ((triangle.p[(k + 1) % 3] - triangle.p[k]).Length() >
+        (triangle.p[(longest + 1) % 3] - triangle.p[longest]).Length())
+      longest = k;
+  const Point base = triangle.p[longest];
+  const Point edge = triangle.p[(longest + 1) % 3] - base;
+  Point& apex = triangle.p[(longest + 2) % 3];
+  const double length = edge.Length();
+  const double height = cross(edge, apex - base) / length;
+  // Written so that non-finite corners fail as well.
+  if (!(length > 0.0 && std::fabs(height) > 0.0 && std::isfinite(length)))
+    return 0;
+  if (std::fabs(height) < MinimumHeight * length) {
+    const Point away = Point(-edge.Y(), edge.X()) * ((height > 0.0 ? 1.0 : -1.0) / length);
+    apex += away * (MinimumHeight * length - std::fabs(height));
+  }
+  const double signedArea2 = cross(triangle.p[1] - triangle.p[0], triangle.p[2] - triangle.p[0]);
+  triangle.orientation = signedArea2 < 0.0 ? -1.0 : 1.0;
+  triangle.area2 = std::fabs(signedArea2);
+
+  // Lattice coordinates (y, sqrt(3)/2 x - y/2) measure along the two lattice directions; lattice
+  // point (i, j) at cell size c is i c (1/2, sqrt(3)/2) + j c (1, 0), whose lattice coordinates
+  // are (i, j) c sqrt(3)/2. The level puts the box's larger side between 1/2 and 2 lattice units.
+  double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+  for (const Point& p : triangle.p) {
+    const double lattice[2] = {p.Y(), HalfSqrt3 * p.X() - 0.5 * p.Y()};
+    for (int axis = 0; axis < 2; ++axis) {
+      low[axis] = std::min(low[axis], lattice[axis]);
+      high[axis] = std::max(high[axis], lattice[axis]);
+    }
+  }
+  const int level = static_cast<int>(-std::log2(std::max(high[0] - low[0], high[1] - low[1])));
+  const double scale = std::ldexp(1.0, level);
+  const double i0 = std::floor(low[0] * scale), i1 = std::ceil(high[0] * scale);
+  const double j0 = std::floor(low[1] * scale), j1 = std::ceil(high[1] * scale);
+  const double m = std::max(i1 - i0, j1 - j0);
+  const double cellSize = std::ldexp(1.0, -level) * TwoOverSqrt3;
+  auto latticePoint = [&](double i, double j) {
+    return Point(cellSize * (0.5 * i + j), cellSize * HalfSqrt3 * i);
+  };
+
+  // The parallelogram over the box, cut along its short diagonal into two counter-clockwise cells.
+  mCells.clear();
+  mCells.push_back({{latticePoint(i0, j0), latticePoint(i0, j0 + m), latticePoint(i0 + m, j0)}});
+  mCells.push_back(
+      {{latticePoint(i0, j0 + m), latticePoint(i0 + m, j0 + m), latticePoint(i0 + m, j0)}});
+  for (size_t head = 0; head < mCells.size() && static_cast<int>(weights.size()) < count; ++head) {
+    const Cell cell = mCells[head];
+    if (!clipsToSomething(cell.corner, triangle))
+      continue;
+    Point middle[3];
+    for (int k = 0; k < 3; ++k) {
+      const Point& from = cell.corner[k];
+      const Point& to = cell.corner[(k + 1) % 3];
+      middle[k] = (from + to) * 0.5;
+      // Neighbouring cells run along a shared edge in opposite directions: only the cell that
+      // rises along it takes its midpoint.
+      if (to.Y() > from.Y() && triangle.strictlyInside(middle[k]) &&
+          static_cast<int>(weights.size()) < count)
+        weights.emplace_back(triangle.side(1, middle[k]) / triangle.area2,
+                             triangle.side(2, middle[k]) / triangle.area2,
+                             triangle.side(0, middle[k]) / triangle.area2);
+    }
+    mCells.push_back({{cell.corner[0], middle[0], middle[2]}});
+    mCells.push_back({{middle[0], cell.corner[1], middle[1]}});
+    mCells.push_back({{middle[2], middle[1], cell.corner[2]}});
+    mCells.push_back({{middle[0], middle[1], middle[2]}});
+  }
+  return static_cast<int>(weights.size());
+}
