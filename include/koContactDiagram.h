@@ -7,6 +7,10 @@
 
 class koMeshGroups;
 
+namespace ko {
+class koProgressNotifierInterface;
+}
+
 // The contact graph of an assembly: its nodes are the groups of a koMeshGroups, its edges are
 // contacts between meshes of two different groups. Every edge carries the directions along which
 // its groups can be pulled apart, one contact point and, once computeDirectionSet has run, the id
@@ -54,6 +58,16 @@ public:
   // An empty diagram over the mesh groups, with room for expectedEdges edges. The first argument
   // is not read.
   koContactDiagram(unsigned int, unsigned int expectedEdges, const koMeshGroups& meshGroups);
+
+  // The diagram of the meshes alone: every touching pair of meshes of different groups becomes
+  // an edge whose directions pull the first mesh's group away from the second's (none when no
+  // straight pull undoes the contact), with a contact point in world coordinates. Edges come in
+  // ascending pair order for any thread count (0 counts as 1). The notifier (may be null) is
+  // opened with the number of touching pairs and advanced once per pair from the workers. The
+  // meshes are left unchanged; together they must have a box of positive size. Call
+  // computeDirectionSet afterwards, as after filling a diagram by hand.
+  koContactDiagram(const koMeshGroups& meshGroups, unsigned int threadCount,
+                   ko::koProgressNotifierInterface* notifier);
 
   // Adds the contact between mesh0 and mesh1 (mesh indices, kept in the order given) with
   // noDirections directions copied from edgeDirections (null is allowed when noDirections is 0)
