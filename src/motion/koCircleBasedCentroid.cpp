@@ -3,7 +3,11 @@
 #include <ko/koVertexBuffer.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -32,6 +36,72 @@ std::vector<Point> convexHull(const std::vector<Point>& sorted) {
   }
   hull.resize(k);
   return hull;
+}
+
+// Drops the points that lie well inside the quadrilateral of the four extreme points (lowest,
+// rightmost, highest, leftmost): no such point is a hull vertex, and contact regions are dense,
+// so the hull is then built from a few hundred points instead of tens of thousands. The margin
+// keeps every point that rounding could put on the hull.
+void dropInnerPoints(std::vector<Point>& points) {
+  Point lowest = points[0], rightmost = points[0], highest = points[0], leftmost = points[0];
+  for (const Point& p : points) {
+    lowest = p.Y() < lowest.Y() ? p : lowest;
+    rightmost = p.X() > rightmost.X() ? p : rightmost;
+    highest = p.Y() > highest.Y() ? p : highest;
+    leftmost = p.X() < leftmost.X() ? p : leftmost;
+  }
+  const Point corners[5] = {lowest, rightmost, highest, leftmost, lowest};
+  const float margin = 1e-5f;
+  points.erase(std::remove_if(points.begin(), points.end(),
+                              [&](const Point& p) {
+                                for (int k = 0; k < 4; ++k)
+                                  if (!(cross(corners[k], corners[k + 1], p) > margin))
+                                    return false;
+                                return true;
+                              }),
+               points.end());
+}
+
+// A key whose unsigned order is the order of the float (both zeros as +0).
+std::uint32_t orderedBits(float value) {
+  std::uint32_t bits;
+  const float canonical = value == 0.0f ? 0.0f : value;
+  std::memcpy(&bits, &canonical, sizeof(bits));
+  return (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+}
+
+float fromOrderedBits(std::uint32_t bits) {
+  bits = (bits & 0x80000000u) ? (bits & 0x7FFFFFFFu) : ~bits;
+  float value;
+  std::memcpy(&value, &bits, sizeof(value));
+  return value;
+}
+
+// Sorts by x, then y, in linear time: an LSD radix sort of the 64-bit keys (x bits, y bits),
+// byte by byte, skipping bytes that all keys share. Equal points are equal keys, so the order
+// is the one any sort by (x, y) gives.
+void sortByXThenY(std::vector<Point>& points) {
+  std::vector<std::uint64_t> keys(points.size()), sorted(points.size());
+  std::array<std::array<std::uint32_t, 256>, 8> counts{};
+  for (size_t i = 0; i < points.size(); ++i) {
+    keys[i] = (std::uint64_t(orderedBits(points[i].X())) << 32) | orderedBits(points[i].Y());
+    for (int pass = 0; pass < 8; ++pass)
+      ++counts[pass][(keys[i] >> (8 * pass)) & 0xFF];
+  }
+  for (int pass = 0; pass < 8; ++pass) {
+    std::array<std::uint32_t, 256>& histogram = counts[pass];
+    if (std::find(histogram.begin(), histogram.end(), points.size()) != histogram.end())
+      continue;
+    std::uint32_t offset = 0;
+    for (std::uint32_t& count : histogram)
+      offset += std::exchange(count, offset);
+    for (const std::uint64_t key : keys)
+      sorted[histogram[(key >> (8 * pass)) & 0xFF]++] = key;
+    keys.swap(sorted);
+  }
+  for (size_t i = 0; i < points.size(); ++i)
+    points[i] = Point(fromOrderedBits(std::uint32_t(keys[i] >> 32)),
+                      fromOrderedBits(std::uint32_t(keys[i])));
 }
 
 } // namespace
@@ -75,9 +145,8 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
   for (Point& p : points)
     p = Point((p.X() - minA) * scale, (p.Y() - minB) * scale);
-  std::sort(points.begin(), points.end(), [](const Point& p, const Point& q) {
-    return p.X() < q.X() || (p.X() == q.X() && p.Y() < q.Y());
-  });
+  dropInnerPoints(points);
+  sortByXThenY(points);
   const std::vector<Point> hull = convexHull(points);
 
   // Sum of L t t^T and of L (t t^T) m over the hull edges, t the unit direction, m the midpoint.
