@@ -1,0 +1,141 @@
+// The whole pipeline from meshes alone, on grids of touching tiles and cylinders: the automatic
+// contact diagram on 1 and 2 threads, its stages one by one (the way the diagram runs them,
+// timed apart), and the plan, exploded view and animation after it.
+#include "koMeshAssemblies.h"
+
+#include <koTolvaneLib.h>
+#include <ko/koMeshProcessing.h>
+#include <ko/koMeshUtils.h>
+#include <ko/koSystemUtils.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+namespace {
+
+void BM_AutomaticDiagram(benchmark::State& state) {
+  const koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
+  const koMeshGroups groups = assembly.makeGroups();
+  unsigned int noEdges = 0;
+  for (auto _ : state)
+    noEdges = koContactDiagram(groups, unsigned(state.range(1)), nullptr).getNoContacts();
+  state.counters["edges"] = noEdges;
+}
+BENCHMARK(BM_AutomaticDiagram)
+    ->ArgsProduct({{50, 200, 1000}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly();
+
+// A working copy of a mesh as the diagram makes it (world positions; no normalising, which only
+// scales).
+ko::koTriMesh* workingCopy(const ko::koTriMesh& mesh) {
+  const ko::koVertexBuffer& source = *mesh.VBuffer;
+  auto* vertices = new ko::koVertexBuffer(source.GetAttributes(), source.GetVertexQuantity());
+  for (int v = 0; v < source.GetVertexQuantity(); ++v) {
+    ko::koMeshUtils::CopyVertexData(source, *vertices, v, v);
+    vertices->Position3(v) = mesh.World.ApplyForward(source.Position3(v));
+  }
+  auto* indices = new ko::koIndexBuffer(mesh.IBuffer->GetIndexQuantity(), 1);
+  std::copy_n(mesh.IBuffer->GetData(), mesh.IBuffer->GetIndexQuantity(), indices->GetData());
+  return new ko::koTriMesh(vertices, indices);
+}
+
+// The diagram's stages on one thread, each timed on its own; counters in milliseconds.
+void BM_DiagramStages(benchmark::State& state) {
+  const koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
+  double copy = 0, weld = 0, samples = 0, bvh = 0, faces = 0, points = 0, motion = 0;
+  for (auto _ : state) {
+    double t = ko::koSystemUtils::GetTimeBaseMs();
+    const auto lap = [&t](double& stage) {
+      const double now = ko::koSystemUtils::GetTimeBaseMs();
+      stage = now - t;
+      t = now;
+    };
+    std::vector<ko::koPointer<ko::koTriMesh>> owners;
+    std::vector<ko::koTriMesh*> meshes;
+    for (const auto& mesh : assembly.meshes) {
+      owners.push_back(workingCopy(*mesh));
+      meshes.push_back(owners.back());
+    }
+    lap(copy);
+    for (ko::koTriMesh* mesh : meshes) {
+      koMeshProcessing::WeldSimilarVertices(mesh, 0.0f, true);
+      koMeshProcessing::SmoothenNormals(mesh, 0.8203048f);
+    }
+    lap(weld);
+    koMotionDetect detector;
+    detector.generateDirectionSamples(300);
+    lap(samples);
+    std::vector<koMeshAndBVH> parts;
+    koContactFaces::InitializeBVHList(meshes, parts);
+    lap(bvh);
+    std::vector<koContactFaces::tContactFacesData> contacts;
+    const float tolerance = koContactFaces::ProcessParts(parts, contacts);
+    lap(faces);
+    std::vector<ko::koPointer<ko::koVertexBuffer>> pairPoints(2 * contacts.size());
+    for (size_t c = 0; c < contacts.size(); ++c)
+      koContactPoints(parts[contacts[c].partA], parts[contacts[c].partB], tolerance)
+          .getContactPoints(contacts[c].facesA, contacts[c].facesB, pairPoints[2 * c],
+                            pairPoints[2 * c + 1]);
+    lap(points);
+    for (size_t c = 0; c < contacts.size(); ++c) {
+      detector.clearSystems();
+      for (ko::koVertexBuffer* side : {pairPoints[2 * c], pairPoints[2 * c + 1]})
+        if (side != nullptr)
+          detector.pushContactPoints(side);
+      detector.centerSystems();
+      Wm4::Vector3<double> found[3];
+      bool twoWay[3];
+      const unsigned int noFound = detector.computeRemovalDirection(found, twoWay);
+      for (unsigned int i = 0; i < noFound; ++i) {
+        float quality = 0.0f;
+        const Wm4::Vector3<float> d(float(found[i].X()), float(found[i].Y()), float(found[i].Z()));
+        benchmark::DoNotOptimize(koMotionDetect::ComputeCircleBasedCentroid(
+            d, {pairPoints[2 * c], pairPoints[2 * c + 1]}, quality));
+      }
+    }
+    lap(motion);
+  }
+  state.counters["copyMs"] = copy;
+  state.counters["weldSmoothMs"] = weld;
+  state.counters["samplesMs"] = samples;
+  state.counters["bvhMs"] = bvh;
+  state.counters["contactFacesMs"] = faces;
+  state.counters["contactPointsMs"] = points;
+  state.counters["motionMs"] = motion;
+}
+BENCHMARK(BM_DiagramStages)->Arg(50)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Everything a host runs, from the meshes to the animation, on 2 threads.
+void BM_WholePipeline(benchmark::State& state) {
+  koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
+  const koMeshGroups groups = assembly.makeGroups();
+  double diagramMs = 0, planMs = 0, explosionMs = 0;
+  for (auto _ : state) {
+    double t = ko::koSystemUtils::GetTimeBaseMs();
+    koContactDiagram diagram(groups, 2, nullptr);
+    diagram.computeDirectionSet(5.0f);
+    diagramMs = ko::koSystemUtils::GetTimeBaseMs() - t;
+    t = ko::koSystemUtils::GetTimeBaseMs();
+    koDisassemblyHierarchy hierarchy(groups);
+    koDisassemblyHierarchyBuilder builder(hierarchy, diagram, 2);
+    builder.initSolver();
+    builder.computeGroupsHierarchy(0, nullptr);
+    planMs = ko::koSystemUtils::GetTimeBaseMs() - t;
+    t = ko::koSystemUtils::GetTimeBaseMs();
+    koExplosionDiagram explosion(builder);
+    explosion.computeTranslationHierarchy(0.5f);
+    koExplodedViewAnimation animation(explosion);
+    animation.createKeyFrameControllers();
+    explosionMs = ko::koSystemUtils::GetTimeBaseMs() - t;
+  }
+  state.counters["diagramMs"] = diagramMs;
+  state.counters["planMs"] = planMs;
+  state.counters["explosionMs"] = explosionMs;
+}
+BENCHMARK(BM_WholePipeline)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+
+} // namespace
