@@ -91,9 +91,9 @@ TEST(koAutomaticContactDiagram, NoEdgeWithoutContactOrWithinAGroup) {
 
 // Results are written by pair and pushed in pair order: any thread count, the same diagram.
 TEST(koAutomaticContactDiagram, ThreadCountsGiveTheSameDiagram) {
-  const auto assembly = koSampleAssemblies::lidWithScrews();
+  const auto assembly = koSampleAssemblies::stack(7);
   const koContactDiagram reference(assembly->meshGroups(), 1, nullptr);
-  EXPECT_GT(reference.getNoContacts(), 8u);
+  EXPECT_EQ(reference.getNoContacts(), 7u);
   for (unsigned int threads : {0u, 2u, 8u})
     EXPECT_TRUE(sameDiagram(koContactDiagram(assembly->meshGroups(), threads, nullptr), reference))
         << threads << " threads";
