@@ -6,6 +6,8 @@
 #include <vector>
 
 namespace ko {
+class koNode;
+class koTriMesh;
 class koVertexBuffer;
 }
 
@@ -149,6 +151,35 @@ public:
   static Wm4::Vector3<float> ComputeCircleBasedCentroid(const Wm4::Vector3<float>& d,
                                                         std::vector<ko::koVertexBuffer*> buffers,
                                                         float& quality);
+
+  // Debug geometry that shows a motion found for the pair meshA, meshB; the analysis never calls
+  // these. Each shape is sized from the bounding box of both meshes' vertex positions (local
+  // coordinates, as stored) and runs along one line over an interval clipped to that box, at
+  // least a quarter of its largest extent long, then lengthened at both ends. The new meshes
+  // carry positions and normals, 10 segments per cross section, and the average material of the
+  // input meshes that have one (none when neither has). meshA and meshB must hold at least one
+  // vertex between them. The caller owns the result (wrap it in a koPointer).
+  //
+  // A closed cylinder around the line through point along axis, over the box grown by 1% of its
+  // largest extent, lengthened by 1/8 at each end, with a diameter of 1% of its length: 42
+  // vertices (start cap ring, two side rings, end cap ring, start and end cap centres), 40
+  // triangles.
+  static ko::koTriMesh* ComputeAxisMesh(Wm4::Vector3<double> const& axis,
+                                        Wm4::Vector3<double> const& point,
+                                        ko::koTriMesh const* meshA, ko::koTriMesh const* meshB);
+  // A double-headed arrow on the line through the box centre along d, lengthened by 1/8 at each
+  // end: a closed shaft of radius 0.03 times the length over the interval, and at each end a
+  // closed cone twice as wide that reaches 0.1 times the length beyond it. 64 vertices, 80
+  // triangles.
+  ko::koTriMesh* computeTranslationMesh(Wm4::Vector3<double> const& d, ko::koTriMesh const* meshA,
+                                        ko::koTriMesh const* meshB) const;
+  // A node with two arrows on the line through the box centre along d, lengthened by 0.3 at each
+  // end, each a closed dart over the whole interval (shaft radius 0.03 and head length 0.1 times
+  // the length; 22 vertices, 20 triangles). "Unmount_<A>_<B>" points along d, the way A leaves B.
+  // "Unmount_<B>_<A>" shows a way B leaves A: along -d, or along +d when twoWay says that A may
+  // also leave along -d.
+  ko::koNode* computeDisassemblyDirectionMesh(Wm4::Vector3<double> const& d, bool twoWay,
+                                              ko::koTriMesh* meshA, ko::koTriMesh* meshB) const;
 
 private:
   friend class koDirectionScan;
