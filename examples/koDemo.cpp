@@ -61,6 +61,68 @@ void printPlan(const koBoxAssembly& assembly, const koContactDiagram& diagram,
   printPlan(assembly, diagram, hierarchy, tree.secondChild, depth + 1);
 }
 
+// Whether one of the ways lies within a degree of d.
+bool lists(const std::vector<Wm4::Vector3<double>>& ways, const Wm4::Vector3<double>& d,
+           double sense) {
+  for (const Wm4::Vector3<double>& way : ways)
+    if ((sense * way).Dot(d) > 0.9998)
+      return true;
+  return false;
+}
+
+// Shows the root split at the first contact it cuts, from the side of its smaller half (the part
+// that comes off): the axis through the contact point along the way it goes, the translation
+// arrow, and the named arrows of the two meshes' ways apart.
+bool saveFirstSplit(const koContactDiagram& diagram, const koDisassemblyHierarchy& hierarchy,
+                    const koMeshGroups& groups, const std::string& path) {
+  const auto& root = hierarchy.getNode(0);
+  if (root.isLeaf())
+    return true;
+  // The second child moves along the split direction; the first along its opposite.
+  const bool firstIsSmaller =
+      hierarchy.getNode(root.firstChild).noGroups < hierarchy.getNode(root.secondChild).noGroups;
+  const auto& removed = hierarchy.getNode(firstIsSmaller ? root.firstChild : root.secondChild);
+  const Wm4::Vector3<double> d =
+      diagram.getDirectionFromId(root.splitDirection) * (firstIsSmaller ? -1.0 : 1.0);
+  const auto comesOff = [&](unsigned int group) {
+    const unsigned int position = hierarchy.getGroupPositions()[group];
+    return position >= removed.first && position < removed.first + removed.noGroups;
+  };
+  for (unsigned int e = 0; e < diagram.getNoContacts(); ++e) {
+    const koContactDiagram::tContactEdge& edge = diagram.getEdgeData(e);
+    if (comesOff(edge.group0) == comesOff(edge.group1))
+      continue;
+    // A comes off B; the edge's ways are those of mesh0.
+    const bool firstComesOff = comesOff(edge.group0);
+    ko::koTriMesh* meshA = groups.meshes[firstComesOff ? edge.mesh0 : edge.mesh1];
+    ko::koTriMesh* meshB = groups.meshes[firstComesOff ? edge.mesh1 : edge.mesh0];
+    const double sense = firstComesOff ? 1.0 : -1.0;
+    const Wm4::Vector3<float>& at = diagram.getContactPoint(e);
+    const Wm4::Vector3<double> point(at.X(), at.Y(), at.Z());
+    const std::string pair = meshA->GetName() + "_" + meshB->GetName();
+
+    koMotionDetect motion;
+    ko::koPointer<ko::koNode> shown = new ko::koNode;
+    ko::koTriMesh* axis = koMotionDetect::ComputeAxisMesh(d, point, meshA, meshB);
+    axis->SetName("Axis_" + pair);
+    ko::koTriMesh* arrow = motion.computeTranslationMesh(d, meshA, meshB);
+    arrow->SetName("Translation_" + pair);
+    shown->attachChild(axis);
+    shown->attachChild(arrow);
+    shown->attachChild(motion.computeDisassemblyDirectionMesh(
+        d, lists(diagram.getDisassemblyDirections(e), -d, sense), meshA, meshB));
+    shown->UpdateGS();
+    if (!ko::koMeshManager::saveMesh(path, shown, nullptr, {})) {
+      std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
+      return false;
+    }
+    std::printf("wrote %s (the %s coming off the %s)\n", path.c_str(),
+                meshA->GetName().c_str(), meshB->GetName().c_str());
+    return true;
+  }
+  return true;
+}
+
 bool save(koBoxAssembly& assembly, const std::string& path) {
   assembly.scene().UpdateGS();
   if (!ko::koMeshManager::saveMesh(path, &assembly.scene(), nullptr, {})) {
@@ -121,7 +183,7 @@ int main() {
   explosion.bakeTranslations();
   const bool saved = save(*gearbox, "gearbox-exploded.obj");
   explosion.unbakeTranslations();
-  if (!saved)
+  if (!saved || !saveFirstSplit(diagram, hierarchy, gearbox->meshGroups(), "gearbox-first-split.obj"))
     return 1;
 
   // Its animation: keyframe controllers on the meshes, played by the scene's update.
