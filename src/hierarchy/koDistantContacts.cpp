@@ -120,11 +120,10 @@ void koDistantContacts::handOver() {
   for (const std::vector<tRelation>& found : mWorkerRelations)
     relations.insert(relations.end(), found.begin(), found.end());
   // By pair, by set index, the plain sense before the opposite one, the highest score first.
+  constexpr unsigned int kIndexBits = ~koDisassemblyHierarchyBuilder::msOppositeFlag;
   std::sort(relations.begin(), relations.end(), [](const tRelation& a, const tRelation& b) {
-    return std::make_tuple(a.group0, a.group1, a.entry & ~koDisassemblyHierarchyBuilder::msOppositeFlag,
-                           a.entry, b.score) <
-           std::make_tuple(b.group0, b.group1, b.entry & ~koDisassemblyHierarchyBuilder::msOppositeFlag,
-                           b.entry, a.score);
+    return std::make_tuple(a.group0, a.group1, a.entry & kIndexBits, a.entry, b.score) <
+           std::make_tuple(b.group0, b.group1, b.entry & kIndexBits, b.entry, a.score);
   });
   relations.erase(std::unique(relations.begin(), relations.end(),
                               [](const tRelation& a, const tRelation& b) {

@@ -74,8 +74,8 @@ void rasterise(const std::vector<tLatticePoint>& points, const ko::koIndexBuffer
           aMax = std::max(aMax, a);
         }
       }
-      for (int64_t column = int64_t(std::floor(aMin / side)); column <= int64_t(std::floor(aMax / side));
-           ++column)
+      const int64_t lastColumn = int64_t(std::floor(aMax / side));
+      for (int64_t column = int64_t(std::floor(aMin / side)); column <= lastColumn; ++column)
         cells.push_back(uint64_t(row) << 32 | uint32_t(column));
     }
   }
