@@ -102,14 +102,15 @@ void koDistantContacts::buildCandidates() {
   for (std::vector<tCandidate>& candidates : mCandidates) {
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const tCandidate& a, const tCandidate& b) { return a.k < b.k; });
+    // Compared with every earlier candidate of the index, dropped ones included.
     std::vector<tCandidate> kept;
-    for (const tCandidate& candidate : candidates) {
+    for (size_t c = 0; c < candidates.size(); ++c) {
       bool repeated = false;
-      for (auto earlier = kept.rbegin(); earlier != kept.rend() && earlier->k == candidate.k;
-           ++earlier)
-        repeated = repeated || earlier->vector.Dot(candidate.vector) > kSameDirectionCosine;
+      for (size_t earlier = c; earlier-- > 0 && candidates[earlier].k == candidates[c].k;)
+        repeated = repeated ||
+                   candidates[earlier].vector.Dot(candidates[c].vector) > kSameDirectionCosine;
       if (!repeated)
-        kept.push_back(candidate);
+        kept.push_back(candidates[c]);
     }
     candidates.swap(kept);
   }
