@@ -11,6 +11,7 @@
 #include "koDLXNode.h"
 #include "koDisassemblyHierarchy.h"
 #include "koDisassemblyHierarchyBuilder.h"
+#include "koDistantContacts.h"
 #include "koExplodedViewAnimation.h"
 #include "koExplosionDiagram.h"
 #include "koGroupsClustering.h"
