@@ -1,11 +1,11 @@
 // The whole pipeline from meshes alone, on grids of touching tiles and cylinders: the automatic
 // contact diagram on 1 and 2 threads, its stages one by one (the way the diagram runs them,
 // timed apart), and the plan, exploded view and animation after it.
+#include "host/koWorldCopy.h"
 #include "koMeshAssemblies.h"
 
 #include <koTolvaneLib.h>
 #include <ko/koMeshProcessing.h>
-#include <ko/koMeshUtils.h>
 #include <ko/koSystemUtils.h>
 
 #include <benchmark/benchmark.h>
@@ -29,20 +29,6 @@ BENCHMARK(BM_AutomaticDiagram)
     ->Repetitions(3)
     ->ReportAggregatesOnly();
 
-// A working copy of a mesh as the diagram makes it (world positions; no normalising, which only
-// scales).
-ko::koTriMesh* workingCopy(const ko::koTriMesh& mesh) {
-  const ko::koVertexBuffer& source = *mesh.VBuffer;
-  auto* vertices = new ko::koVertexBuffer(source.GetAttributes(), source.GetVertexQuantity());
-  for (int v = 0; v < source.GetVertexQuantity(); ++v) {
-    ko::koMeshUtils::CopyVertexData(source, *vertices, v, v);
-    vertices->Position3(v) = mesh.World.ApplyForward(source.Position3(v));
-  }
-  auto* indices = new ko::koIndexBuffer(mesh.IBuffer->GetIndexQuantity(), 1);
-  std::copy_n(mesh.IBuffer->GetData(), mesh.IBuffer->GetIndexQuantity(), indices->GetData());
-  return new ko::koTriMesh(vertices, indices);
-}
-
 // The diagram's stages on one thread, each timed on its own; counters in milliseconds.
 void BM_DiagramStages(benchmark::State& state) {
   const koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
@@ -57,7 +43,7 @@ void BM_DiagramStages(benchmark::State& state) {
     std::vector<ko::koPointer<ko::koTriMesh>> owners;
     std::vector<ko::koTriMesh*> meshes;
     for (const auto& mesh : assembly.meshes) {
-      owners.push_back(workingCopy(*mesh));
+      owners.push_back(koHost::makeWorldCopy(*mesh));
       meshes.push_back(owners.back());
     }
     lap(copy);

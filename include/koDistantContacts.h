@@ -4,6 +4,7 @@
 #include "koTolvaneLibExport.h"
 
 #include <ko/koPointer.h>
+#include <ko/koTriMesh.h>
 #include <ko/koVertexBuffer.h>
 
 #include <cstdint>
@@ -25,7 +26,8 @@ class koQBVH;
 //
 // Use: construct after the builder, computeDistantContacts() once, destroy; all before the
 // builder's initSolver(). Keeps references to the builder, its diagram and its mesh groups.
-// Works on the meshes' stored vertex positions, like the ray hierarchies.
+// Works in world coordinates: meshes placed by a World transformation other than the identity
+// are analysed through world-space copies.
 class KOTOLVANE_API koDistantContacts {
 public:
   static constexpr unsigned int None = 0xFFFFFFFFu;
@@ -109,6 +111,10 @@ private:
   // Per mesh, per triangle: the unit normal (v1 - v0) x (v2 - v0).
   std::vector<std::vector<Wm4::Vector3<float>>> mTriangleNormals;
   std::vector<std::unique_ptr<koQBVH>> mHierarchies;  // per mesh
+  // Per mesh: the mesh itself when its World transformation is the identity, else a world-space
+  // copy held in mWorldCopies.
+  std::vector<const ko::koTriMesh*> mWorldMeshes;
+  std::vector<ko::koPointer<ko::koTriMesh>> mWorldCopies;
   std::vector<tBoundingPlanes> mBoundingPlanes;      // mesh * D + direction
   float mSceneDiagonal;
 

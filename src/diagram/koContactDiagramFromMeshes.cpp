@@ -1,6 +1,7 @@
 #include "koContactDiagram.h"
 
 #include "diagram/koContactDiagramFunctor.h"
+#include "host/koWorldCopy.h"
 #include "koContactFaces.h"
 #include "koMeshAndBVH.h"
 #include "koMeshGroups.h"
@@ -9,7 +10,6 @@
 
 #include <ko/koBBox.h>
 #include <ko/koMeshProcessing.h>
-#include <ko/koMeshUtils.h>
 #include <ko/koTriMesh.h>
 
 #include <algorithm>
@@ -21,20 +21,6 @@ namespace {
 constexpr unsigned int kDirectionSubdivisions = 300;
 // Normals of faces meeting at more than 47 degrees stay apart.
 constexpr float kSmoothingAngle = 0.8203048f;
-
-// A copy of the mesh with its positions in world coordinates, all channels and indices copied.
-ko::koTriMesh* worldCopy(const ko::koTriMesh& mesh) {
-  const ko::koVertexBuffer& source = *mesh.VBuffer;
-  auto* vertices = new ko::koVertexBuffer(source.GetAttributes(), source.GetVertexQuantity());
-  for (int v = 0; v < source.GetVertexQuantity(); ++v) {
-    ko::koMeshUtils::CopyVertexData(source, *vertices, v, v);
-    vertices->Position3(v) = mesh.World.ApplyForward(source.Position3(v));
-  }
-  const int noIndices = mesh.IBuffer->GetIndexQuantity();
-  auto* indices = new ko::koIndexBuffer(noIndices, 1);
-  std::copy(mesh.IBuffer->GetData(), mesh.IBuffer->GetData() + noIndices, indices->GetData());
-  return new ko::koTriMesh(vertices, indices);
-}
 
 } // namespace
 
@@ -52,7 +38,7 @@ koContactDiagram::koContactDiagram(const koMeshGroups& meshGroups, unsigned int 
   std::vector<ko::koPointer<ko::koTriMesh>> workingMeshes;
   koBBox box;
   for (ko::koTriMesh* mesh : meshGroups.meshes) {
-    workingMeshes.push_back(worldCopy(*mesh));
+    workingMeshes.push_back(koHost::makeWorldCopy(*mesh));
     for (int v = 0; v < mesh->VBuffer->GetVertexQuantity(); ++v)
       box.grow(mesh->VBuffer->Position3(v));
   }

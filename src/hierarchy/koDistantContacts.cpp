@@ -1,6 +1,7 @@
 #include "koDistantContacts.h"
 
 #include "hierarchy/koDistantContactsJob.h"
+#include "host/koWorldCopy.h"
 #include "koContactDiagram.h"
 #include "koDisassemblyHierarchyBuilder.h"
 #include "koMeshGroups.h"
@@ -20,6 +21,14 @@ koDistantContacts::koDistantContacts(koDisassemblyHierarchyBuilder& builder)
       mNoDirections(builder.getContactDiagram().getNoDirections()),
       mSceneDiagonal(INFINITY) {
   for (const ko::koTriMesh* mesh : mMeshGroups.meshes) {
+    if (mesh->World.IsIdentity()) {
+      mWorldMeshes.push_back(mesh);
+    } else {
+      mWorldCopies.push_back(koHost::makeWorldCopy(*mesh));
+      mWorldMeshes.push_back(mWorldCopies.back());
+    }
+  }
+  for (const ko::koTriMesh* mesh : mWorldMeshes) {
     std::vector<Wm4::Vector3<float>>& normals = mTriangleNormals.emplace_back();
     normals.resize(static_cast<size_t>(mesh->GetTriangleQuantity()));
     for (int t = 0; t < mesh->GetTriangleQuantity(); ++t) {
@@ -41,7 +50,7 @@ koDistantContacts::~koDistantContacts() = default;
 
 void koDistantContacts::initQBVH() {
   mHierarchies.clear();
-  for (const ko::koTriMesh* mesh : mMeshGroups.meshes) {
+  for (const ko::koTriMesh* mesh : mWorldMeshes) {
     mHierarchies.push_back(std::make_unique<koQBVH>());
     mHierarchies.back()->buildFromMesh(koQBVH::eRobust, mesh, 12);
   }

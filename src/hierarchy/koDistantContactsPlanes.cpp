@@ -29,7 +29,7 @@ void koDistantContacts::computeBoundingPlanes() {
   mBoundingPlanes.assign(noMeshes * D, empty);
   koBBox scene;
   for (size_t m = 0; m < noMeshes; ++m) {
-    const ko::koVertexBuffer& vertices = *mMeshGroups.meshes[m]->VBuffer;
+    const ko::koVertexBuffer& vertices = *mWorldMeshes[m]->VBuffer;
     for (int i = 0; i < vertices.GetVertexQuantity(); ++i) {
       const Wm4::Vector3<float>& p = vertices.Position3(i);
       scene.grow(p);

@@ -98,7 +98,7 @@ void koDistantContacts::sampleMesh(unsigned int mesh, const Wm4::Vector3<float>&
   ko::koAttributes attributes;
   attributes.SetPositionChannels(3);
   attributes.SetNormalChannels(3);
-  const ko::koTriMesh& triMesh = *mMeshGroups.meshes[mesh];
+  const ko::koTriMesh& triMesh = *mWorldMeshes[mesh];
   const ko::koVertexBuffer& vertices = *triMesh.VBuffer;
   const int noVertices = vertices.GetVertexQuantity();
 

@@ -87,44 +87,53 @@ struct WallScene {
 
 // A round cover sits in a pocket of a base, under the overhanging head of a bolt that stands in a
 // bore beside it: the cover touches neither the bolt's shaft nor its head, yet must wait for the
-// bolt.
+// bolt. The same when the head's mesh is local and placed by its transformation.
 TEST(koDistantContacts, CoverUnderBoltHeadIsNotRemovedThroughIt) {
-  koMeshAssembly assembly;
-  for (ko::koTriMesh* mesh :
-       {makeTessellatedBox("base", Vec(-2, -2, -0.5f), Vec(3, 2, 0), 8),
-        makeTube("base pocket", Vec(0, 0, 0), 0.8f, 1.0f, 0.5f, 24, 2),
-        makeTube("base bore", Vec(1.5f, 0, 0), 0.2f, 0.35f, 0.7f, 24, 2),
-        makeCylinder("cover", Vec(0, 0, 0), 0.8f, 0.5f, 24, 2),
-        makeCylinder("shaft", Vec(1.5f, 0, 0), 0.2f, 0.7f, 24, 2),
-        makeCylinder("head", Vec(1.5f, 0, 0.7f), 0.9f, 0.2f, 24, 2)})
-    assembly.meshes.push_back(mesh);
-  assembly.partOfMesh = {0, 0, 0, 1, 2, 2};
-  const koMeshGroups groups = assembly.makeGroups();
-  koContactDiagram diagram(groups, 2, nullptr);
-  diagram.computeDirectionSet(5.0f);
-  koDisassemblyHierarchy hierarchy(groups);
-  Builder builder(hierarchy, diagram, 2);
-  koDistantContacts(builder).computeDistantContacts(2, nullptr);
-  builder.initSolver();
-  testing::internal::CaptureStdout();
-  builder.computeGroupsHierarchy(0, nullptr);
-  testing::internal::GetCapturedStdout();
+  for (const bool placedHead : {false, true}) {
+    SCOPED_TRACE(placedHead ? "placed head" : "head in world coordinates");
+    koMeshAssembly assembly;
+    ko::koTriMesh* head = makeCylinder("head", placedHead ? Vec(0, 0, 0) : Vec(1.5f, 0, 0.7f),
+                                       0.9f, 0.2f, 24, 2);
+    if (placedHead) {
+      head->Local.SetTranslate(Vec(1.5f, 0, 0.7f));
+      head->UpdateGS();
+    }
+    for (ko::koTriMesh* mesh :
+         {makeTessellatedBox("base", Vec(-2, -2, -0.5f), Vec(3, 2, 0), 8),
+          makeTube("base pocket", Vec(0, 0, 0), 0.8f, 1.0f, 0.5f, 24, 2),
+          makeTube("base bore", Vec(1.5f, 0, 0), 0.2f, 0.35f, 0.7f, 24, 2),
+          makeCylinder("cover", Vec(0, 0, 0), 0.8f, 0.5f, 24, 2),
+          makeCylinder("shaft", Vec(1.5f, 0, 0), 0.2f, 0.7f, 24, 2), head})
+      assembly.meshes.push_back(mesh);
+    assembly.partOfMesh = {0, 0, 0, 1, 2, 2};
+    const koMeshGroups groups = assembly.makeGroups();
+    koContactDiagram diagram(groups, 2, nullptr);
+    diagram.computeDirectionSet(5.0f);
+    koDisassemblyHierarchy hierarchy(groups);
+    Builder builder(hierarchy, diagram, 2);
+    koDistantContacts(builder).computeDistantContacts(2, nullptr);
+    builder.initSolver();
+    testing::internal::CaptureStdout();
+    builder.computeGroupsHierarchy(0, nullptr);
+    testing::internal::GetCapturedStdout();
 
-  // The cover (group 1) moving up relative to the bolt (group 2) is blocked.
-  unsigned int up = None;
-  for (unsigned int k = 0; k < diagram.getNoDirections(); ++k)
-    if (std::fabs(diagram.getDirectionFromId(k).Z()) > 0.99)
-      up = k | (diagram.getDirectionFromId(k).Z() < 0 ? Builder::msOppositeFlag : 0);
-  bool coverBlocked = false;
-  for (const std::vector<unsigned int>& edge : distantEdges(builder)) {
-    const auto entries = edge.begin() + 2, scores = entries + (edge.size() - 2) / 2;
-    coverBlocked = coverBlocked || (edge[0] == 1 && edge[1] == 2 && std::count(entries, scores, up));
+    // The cover (group 1) moving up relative to the bolt (group 2) is blocked.
+    unsigned int up = None;
+    for (unsigned int k = 0; k < diagram.getNoDirections(); ++k)
+      if (std::fabs(diagram.getDirectionFromId(k).Z()) > 0.99)
+        up = k | (diagram.getDirectionFromId(k).Z() < 0 ? Builder::msOppositeFlag : 0);
+    bool coverBlocked = false;
+    for (const std::vector<unsigned int>& edge : distantEdges(builder)) {
+      const auto entries = edge.begin() + 2, scores = entries + (edge.size() - 2) / 2;
+      coverBlocked =
+          coverBlocked || (edge[0] == 1 && edge[1] == 2 && std::count(entries, scores, up));
+    }
+    EXPECT_TRUE(coverBlocked);
+    ASSERT_TRUE(isWellFormed(hierarchy));
+    EXPECT_TRUE(splitsAreSweepFree(
+        hierarchy, [&](unsigned int k) { return diagram.getDirectionFromId(k); }, 1e-3f))
+        << describe(hierarchy);
   }
-  EXPECT_TRUE(coverBlocked);
-  ASSERT_TRUE(isWellFormed(hierarchy));
-  EXPECT_TRUE(splitsAreSweepFree(
-      hierarchy, [&](unsigned int k) { return diagram.getDirectionFromId(k); }, 1e-3f))
-      << describe(hierarchy);
 }
 
 // The cases without a relation and the score ranges, with a blocker over a box that leaves
