@@ -1,5 +1,6 @@
 // The demo host: finds from its meshes alone how a twelve-part gearbox made of boxes comes
-// apart (and compares the contacts found with the ones the example lists by hand), prints the
+// apart (and compares the contacts found with the ones the example lists by hand; blocking
+// without touching is found by casting rays), prints the
 // plan and the steps that free its input gear, writes the assembled and the exploded gearbox as
 // Wavefront OBJ files that any viewer opens, and animates the explosion.
 
@@ -152,6 +153,8 @@ int main() {
 
   koDisassemblyHierarchy hierarchy(gearbox->meshGroups());
   koDisassemblyHierarchyBuilder builder(hierarchy, diagram, 2);
+  // Parts that block each other without touching, found by casting rays along the directions.
+  koDistantContacts(builder).computeDistantContacts(2, nullptr);
   builder.initSolver();
   builder.computeGroupsHierarchy(0, nullptr);
   std::printf("\ndisassembly plan:\n");
