@@ -15,10 +15,18 @@ struct koDLXColumn {
 };
 
 // A second split solver: the problem, the clause states and the cost value of ko2SATSolver, and
-// the same cheapest cost on every system, searched without dancing links. The required clauses
-// wait in a binary min-heap keyed by how urgent they are, and choosing a literal masks the rows
-// of the literals it excludes in a bit set; every change is recorded on a stack and undone in
-// reverse. No clusters, no redundant-clause removal, no column reordering.
+// the same cheapest cost on every system, searched without dancing links. Choosing a literal
+// masks the rows of the literals it excludes in a bit set and records each change on a stack,
+// undone in reverse. The required clauses wait in a binary min-heap on (computeColumnCost,
+// column); a clause left with one literal waits on a queue of forced clauses instead, as in
+// ko2SATSolver: taking forced choices in another order reaches the same assignment at the same
+// cost before the next branch. No clusters, no redundant-clause removal, no column reordering.
+//
+// The heap is kept lazily: a clause that loses a literal keeps its entry and key until it
+// reaches the top, where it is popped, to be pushed back when the search returns to where it
+// was popped; only a charge re-keys the clauses that still have both literals. A stale key is
+// the clause's true key again by the time the clause has both literals back, since every change
+// made in between has been undone.
 //
 // Columns: 0 .. n-1 the group clauses {x_g, not x_g}; n + 2c and n + 2c + 1 the clauses
 // P(c) = {x_a, not x_b} and Q(c) = {not x_a, x_b} of constraint c (moved by splitSystem, tracked
@@ -28,10 +36,10 @@ struct koDLXColumn {
 // clause, and try its group in the set first, so both put the system's first group in bestState
 // whenever some cheapest assignment has it there; a one-sided result is therefore the whole
 // system. Beyond that, among equally cheap assignments each returns the first its own search
-// meets, and the two branch in different orders (ko2SATSolver: forced clauses as they arise, then
-// the key on a cheaper-literal cost / 8 with the dearer literal and the list order breaking ties;
-// here: the key below, then the column index), so their bestState may differ. When one
-// assignment alone is the cheapest, both return it.
+// meets, and the two choose where to branch differently (ko2SATSolver: its cheaper literal's
+// cost / 8, then the dearer literal, then the list order, over the clauses left after removing
+// redundant ones; here: the cheaper literal's cost / 4, then the column index, over all), so
+// their bestState may differ. When one assignment alone is the cheapest, both return it.
 //
 // Use: construct, createConstraint for every constraint, then per sub-system bakeSystem and
 // repeatedly (setConstraintParameters, solve); splitSystem when a split is chosen. One instance
@@ -81,11 +89,11 @@ public:
   };
 
   // One change of maskRow.
-  static constexpr unsigned int msChangeCover = 0, msChangeMask = 1, msChangeCharge = 2;
+  static constexpr unsigned int msChangeMask = 0, msChangeCharge = 1;
   struct tChange {
     uint64_t oldCost;    // msChangeCharge: the literal's cost before the charge
-    unsigned int kind;   // msChangeCover, msChangeMask or msChangeCharge
-    unsigned int index;  // the covered column, the masked or the charged literal
+    unsigned int kind;   // msChangeMask or msChangeCharge
+    unsigned int index;  // the masked or the charged literal
   };
 
   // Valid after solve(): the cheapest cost, msOneSided, or msNoSolution.
@@ -105,14 +113,26 @@ public:
   std::vector<uint64_t> literalCosts;
   // 2n bits: literals chosen or excluded on the current path; all clear between searches.
   std::vector<uint64_t> maskedLiterals;
+  // 2n bits: literals chosen on the current path (a clause holding one is covered); all clear
+  // between searches.
+  std::vector<uint64_t> chosenLiterals;
   // The assignment under construction (bit g set while x_g is chosen).
   ko2SATState currentState;
-  // The required columns not yet covered: heap[0 .. noHeapEntries) is a binary min-heap on
-  // (key, column). After a search, the root's required columns under the keys it started with.
+  // heap[0 .. noHeapEntries) is a binary min-heap on (key, column) of the required columns not
+  // popped; an entry whose column has lost a literal is stale (see above). After a search, the
+  // root's required columns under the keys they have with nothing chosen.
   std::vector<koDLXColumn> heap;
   unsigned int noHeapEntries;
   // K entries: each column's index in heap, msNone when it is not there.
   std::vector<unsigned int> heapPositions;
+  // Entries popped from the heap on the current path, pushed back in reverse on the way back.
+  std::vector<koDLXColumn> poppedEntries;
+  // Required columns that lost a literal, queued when they did: forcedColumns[forcedHead ..
+  // forcedTail) waits to be checked. A column loses each literal at most once along a path, so
+  // 2K entries suffice.
+  std::vector<unsigned int> forcedColumns;
+  unsigned int forcedHead;
+  unsigned int forcedTail;
   // The changes of maskRow on the current path, undone in reverse by unmaskRow; empty between
   // searches.
   std::vector<tChange> changes;
@@ -148,28 +168,40 @@ public:
   void solve(const tSystemRoot& root);
 
   // Steps of the search, called by the solver itself.
-  // The column at the top of the heap; msDeadEnd when it has no literal left, msComplete when
-  // the heap is empty.
-  unsigned int selectColumn() const;
+  // The column to branch on: a queued required column with one literal left, else the top of
+  // the heap once stale entries are popped; msDeadEnd when a required column has no literal
+  // left, msComplete when none is left to cover. The caller undoes the pops (see iterateSolve).
+  unsigned int selectColumn();
   // The heap key of a required column: 0 with both literals masked; 2^62 | (~cost >> 2) with
   // one literal of that cost left; 2^63 | (~cheaper cost >> 2) with both. Smaller is more
-  // urgent: dead ends, then forced clauses, then the clause whose cheaper choice costs most.
+  // urgent: dead ends, then forced clauses (both taken from the queue before the heap is
+  // consulted), then the clause whose cheaper choice costs most.
   unsigned long computeColumnCost(unsigned int column) const;
-  // Chooses a literal: masks it and every literal an active clause holding it excludes, covers
-  // those clauses, charges released ones to their other literal; returns the number of changes
-  // it pushed, which unmaskRow(literal, changes) undoes.
+  // Chooses a literal: masks it and every literal an active clause holding it excludes, queues
+  // the required clauses those lose, charges released clauses to their other literal; returns
+  // the number of changes it pushed, which unmaskRow(literal, changes) undoes.
   unsigned int maskRow(unsigned int literal);
   void unmaskRow(unsigned int literal, unsigned int changes);
-  // Returns bestCost after searching below the state's partial assignment.
+  // Searches below the state's partial assignment; returns bestCost, or msNoSolution at a dead
+  // end.
   unsigned long iterateSolve(tSystemState& state, unsigned int depth);
 
 private:
+  // The final cost of the complete assignment; kept when cheaper than the best so far.
+  void recordAssignment(const tSystemState& state);
+  // Tries the column's literals that are left, the cheaper estimate first.
+  void branch(tSystemState& state, unsigned int column, unsigned int depth);
   void maskLiteral(unsigned int literal);
-  void updateHeapKeys(unsigned int literal);  // of the heap's columns in the literal's row
+  void rekeyOpenColumns(unsigned int literal);  // the heap columns of its row with both literals
   void siftUp(unsigned int position);
   void siftDown(unsigned int position);
-  void removeFromHeap(unsigned int column);
-  bool isMasked(unsigned int literal) const {
-    return ((maskedLiterals[literal >> 6] >> (literal & 63u)) & 1u) != 0;
+  void popTop();
+  void pushEntry(const koDLXColumn& entry);
+  static bool testBit(const std::vector<uint64_t>& bits, unsigned int i) {
+    return ((bits[i >> 6] >> (i & 63u)) & 1u) != 0;
+  }
+  bool isMasked(unsigned int literal) const { return testBit(maskedLiterals, literal); }
+  bool isCovered(const tColumn& column) const {
+    return testBit(chosenLiterals, column.literal0) || testBit(chosenLiterals, column.literal1);
   }
 };

@@ -41,13 +41,15 @@ ko2SATSolverV2::ko2SATSolverV2(unsigned int n, unsigned int m)
       columns(n + 2u * m, tColumn{msSlotMask, msSlotMask, msSlotMask, 0}),
       constraintColumns(m, msNone), rowIndex(2u * n, tRowIndex{0, 0}),
       rowColumns(2u * (n + 2u * m)), literalCosts(2u * n, 0),
-      maskedLiterals((2u * n + 63u) / 64u, 0), currentState(n), heap(n + 2u * m),
-      noHeapEntries(0), heapPositions(n + 2u * m, msNone), noMaskedRows(0), noGroups(n),
-      noConstraints(m), groupBits(koBinaryDigits(n)) {
+      maskedLiterals((2u * n + 63u) / 64u, 0), chosenLiterals((2u * n + 63u) / 64u, 0),
+      currentState(n), heap(n + 2u * m), noHeapEntries(0), heapPositions(n + 2u * m, msNone),
+      forcedColumns(2u * (n + 2u * m)), forcedHead(0), forcedTail(0), noMaskedRows(0),
+      noGroups(n), noConstraints(m), groupBits(koBinaryDigits(n)) {
   assert(n >= 1 && n < (1u << 20) && m < (1u << 20));
-  // Along one path every column is covered, every literal masked and every released clause
+  // Along one path every column is popped, every literal masked and every released clause
   // charged at most once.
-  changes.reserve(columns.size() + 2u * n + 2u * m);
+  poppedEntries.reserve(columns.size());
+  changes.reserve(2u * n + 2u * m);
   for (unsigned int g = 0; g < n; ++g)
     columns[g] = tColumn{2u * g, 2u * g + 1u, msActive | msPrimary | msSlotMask, 0};
 }

@@ -1,5 +1,6 @@
-// The search of ko2SATSolverV2: branch and bound over the heap of required columns, with every
-// choice masking literals in a bit set and recording its changes for the way back.
+// The search of ko2SATSolverV2: branch and bound over the queue of forced columns and the heap
+// of required columns, every choice masking literals in bit sets and recording its changes for
+// the way back.
 
 #include "ko2SATSolverV2.h"
 
@@ -20,13 +21,20 @@ inline bool comesBefore(const koDLXColumn& a, const koDLXColumn& b) {
   return a.key < b.key || (a.key == b.key && a.column < b.column);
 }
 
-} // namespace
-
-unsigned int ko2SATSolverV2::selectColumn() const {
-  if (noHeapEntries == 0)
-    return msComplete;
-  return (heap[0].key >> 62) == 0 ? msDeadEnd : unsigned(heap[0].column);
+inline void setBit(std::vector<uint64_t>& bits, unsigned int i) {
+  bits[i >> 6] |= uint64_t(1) << (i & 63u);
 }
+
+inline void clearBit(std::vector<uint64_t>& bits, unsigned int i) {
+  bits[i >> 6] &= ~(uint64_t(1) << (i & 63u));
+}
+
+inline bool isRequired(const ko2SATSolverV2::tColumn& column) {
+  const unsigned int required = ko2SATSolverV2::msActive | ko2SATSolverV2::msPrimary;
+  return (column.flags & required) == required;
+}
+
+} // namespace
 
 unsigned long ko2SATSolverV2::computeColumnCost(unsigned int column) const {
   const tColumn& c = columns[column];
@@ -72,26 +80,52 @@ void ko2SATSolverV2::siftDown(unsigned int position) {
   heapPositions[entry.column] = position;
 }
 
-void ko2SATSolverV2::removeFromHeap(unsigned int column) {
-  const unsigned int position = heapPositions[column];
-  heapPositions[column] = msNone;
-  const koDLXColumn last = heap[--noHeapEntries];
-  if (position == noHeapEntries)
-    return;
-  const bool rises = comesBefore(last, heap[position]);
-  heap[position] = last;
-  if (rises)
-    siftUp(position);
-  else
-    siftDown(position);
+void ko2SATSolverV2::popTop() {
+  heapPositions[heap[0].column] = msNone;
+  if (--noHeapEntries > 0) {
+    heap[0] = heap[noHeapEntries];
+    siftDown(0);
+  }
 }
 
-void ko2SATSolverV2::updateHeapKeys(unsigned int literal) {
+void ko2SATSolverV2::pushEntry(const koDLXColumn& entry) {
+  const unsigned int position = noHeapEntries++;
+  heap[position] = entry;
+  siftUp(position);
+}
+
+unsigned int ko2SATSolverV2::selectColumn() {
+  // Queued columns first: every uncovered one has lost a literal on this path.
+  while (forcedHead < forcedTail) {
+    const tColumn& column = columns[forcedColumns[forcedHead]];
+    if (isCovered(column)) {
+      ++forcedHead;
+      continue;
+    }
+    if (isMasked(column.literal0) && isMasked(column.literal1))
+      return msDeadEnd;
+    assert(isMasked(column.literal0) || isMasked(column.literal1));  // queued on this path
+    return forcedColumns[forcedHead++];
+  }
+  // With the queue checked, a heap column that lost a literal is covered: pop it.
+  while (noHeapEntries > 0) {
+    const koDLXColumn top = heap[0];
+    const tColumn& column = columns[top.column];
+    if (!isMasked(column.literal0) && !isMasked(column.literal1))
+      return unsigned(top.column);
+    poppedEntries.push_back(top);
+    popTop();
+  }
+  return msComplete;
+}
+
+void ko2SATSolverV2::rekeyOpenColumns(unsigned int literal) {
   const tRowIndex row = rowIndex[literal];
   for (unsigned int k = row.first; k < row.first + row.count; ++k) {
     const unsigned int position = heapPositions[rowColumns[k]];
-    if (position == msNone)
-      continue;
+    const tColumn& column = columns[rowColumns[k]];
+    if (position == msNone || isMasked(column.literal0) || isMasked(column.literal1))
+      continue;  // stale entries keep their key (see the class comment)
     const uint64_t key = computeColumnCost(rowColumns[k]);
     const uint64_t old = heap[position].key;
     heap[position].key = key;
@@ -103,32 +137,35 @@ void ko2SATSolverV2::updateHeapKeys(unsigned int literal) {
 }
 
 void ko2SATSolverV2::maskLiteral(unsigned int literal) {
-  maskedLiterals[literal >> 6] |= uint64_t(1) << (literal & 63u);
+  setBit(maskedLiterals, literal);
   changes.push_back(tChange{0, msChangeMask, literal});
   ++noMaskedRows;
-  updateHeapKeys(literal);
+  const tRowIndex row = rowIndex[literal];
+  for (unsigned int k = row.first; k < row.first + row.count; ++k) {
+    const tColumn& column = columns[rowColumns[k]];
+    if (isRequired(column) && !isCovered(column)) {
+      assert(forcedTail < forcedColumns.size());
+      forcedColumns[forcedTail++] = rowColumns[k];
+    }
+  }
 }
 
 unsigned int ko2SATSolverV2::maskRow(unsigned int literal) {
   assert(!isMasked(literal));
   const size_t before = changes.size();
-  // The chosen literal leaves no heap column behind (every active clause holding it is covered
-  // below), so its own mask needs no key update; unmaskRow clears it first.
-  maskedLiterals[literal >> 6] |= uint64_t(1) << (literal & 63u);
+  // Chosen first, so that the clauses holding it count as covered from here on.
+  setBit(maskedLiterals, literal);
+  setBit(chosenLiterals, literal);
   ++noMaskedRows;
   const tRowIndex row = rowIndex[literal];
   for (unsigned int k = row.first; k < row.first + row.count; ++k) {
-    const unsigned int j = rowColumns[k];
-    const tColumn& column = columns[j];
+    const tColumn& column = columns[rowColumns[k]];
     const unsigned int other = column.literal0 ^ column.literal1 ^ literal;
+    if (isMasked(other))
+      continue;
     if ((column.flags & msActive) != 0) {  // covered: the other literal would cover it twice
-      if (heapPositions[j] != msNone) {
-        removeFromHeap(j);
-        changes.push_back(tChange{0, msChangeCover, j});
-      }
-      if (!isMasked(other))
-        maskLiteral(other);
-    } else if (column.weight != 0 && !isMasked(other)) {
+      maskLiteral(other);
+    } else if (column.weight != 0) {
       // Released: choosing the other literal later completes the crossing, so it carries the
       // charge.
       uint64_t& cost = literalCosts[other];
@@ -137,48 +174,39 @@ unsigned int ko2SATSolverV2::maskRow(unsigned int literal) {
         cost = (std::max(cost >> 32, uint64_t{column.weight}) << 32) | (cost & koCostLowWord);
       else
         cost += uint64_t{column.weight} << groupBits;
-      updateHeapKeys(other);
+      rekeyOpenColumns(other);
     }
   }
   return unsigned(changes.size() - before);
 }
 
 void ko2SATSolverV2::unmaskRow(unsigned int literal, unsigned int noChanges) {
-  // Cleared first, so that the columns put back below get their key without it masked.
-  maskedLiterals[literal >> 6] &= ~(uint64_t(1) << (literal & 63u));
   for (; noChanges > 0; --noChanges) {
     const tChange change = changes.back();
     changes.pop_back();
-    if (change.kind == msChangeCover) {
-      const unsigned int position = noHeapEntries++;
-      heap[position] = koDLXColumn{computeColumnCost(change.index), change.index};
-      siftUp(position);
-    } else if (change.kind == msChangeMask) {
-      maskedLiterals[change.index >> 6] &= ~(uint64_t(1) << (change.index & 63u));
-      updateHeapKeys(change.index);
+    if (change.kind == msChangeMask) {
+      clearBit(maskedLiterals, change.index);
     } else {
       literalCosts[change.index] = change.oldCost;
-      updateHeapKeys(change.index);
+      rekeyOpenColumns(change.index);
     }
+  }
+  clearBit(chosenLiterals, literal);
+  clearBit(maskedLiterals, literal);
+}
+
+void ko2SATSolverV2::recordAssignment(const tSystemState& state) {
+  const uint64_t finalCost =
+      (state.noInSet == 0 || state.noOutOfSet == 0)
+          ? msOneSided
+          : state.cost + koSideTerm(state.cost, groupBits, state.noInSet, state.noOutOfSet);
+  if (finalCost < bestCost) {
+    bestCost = finalCost;
+    bestState = currentState;
   }
 }
 
-unsigned long ko2SATSolverV2::iterateSolve(tSystemState& state, unsigned int depth) {
-  const unsigned int column = selectColumn();
-  if (column == msDeadEnd)
-    return msNoSolution;
-  if (column == msComplete) {
-    const uint64_t finalCost =
-        (state.noInSet == 0 || state.noOutOfSet == 0)
-            ? msOneSided
-            : state.cost + koSideTerm(state.cost, groupBits, state.noInSet, state.noOutOfSet);
-    if (finalCost < bestCost) {
-      bestCost = finalCost;
-      bestState = currentState;
-    }
-    return bestCost;
-  }
-
+void ko2SATSolverV2::branch(tSystemState& state, unsigned int column, unsigned int depth) {
   struct tCandidate {
     unsigned int literal;
     uint64_t cost;
@@ -200,6 +228,7 @@ unsigned long ko2SATSolverV2::iterateSolve(tSystemState& state, unsigned int dep
     std::swap(candidates[0], candidates[1]);
 
   const tSystemState saved = state;
+  const unsigned int forcedTailBefore = forcedTail;
   for (unsigned int k = 0; k < noCandidates; ++k) {
     const tCandidate& candidate = candidates[k];
     if (!(candidate.estimate < bestCost))
@@ -214,10 +243,26 @@ unsigned long ko2SATSolverV2::iterateSolve(tSystemState& state, unsigned int dep
     iterateSolve(state, depth + 1);
     state = saved;
     unmaskRow(candidate.literal, noChanges);
+    forcedTail = forcedTailBefore;
     if (in)
       currentState.remove(group);
   }
-  return bestCost;
+}
+
+unsigned long ko2SATSolverV2::iterateSolve(tSystemState& state, unsigned int depth) {
+  const unsigned int forcedHeadBefore = forcedHead, forcedTailBefore = forcedTail;
+  const size_t noPoppedBefore = poppedEntries.size();
+  const unsigned int column = selectColumn();
+  if (column == msComplete)
+    recordAssignment(state);
+  else if (column != msDeadEnd)
+    branch(state, column, depth);
+  // The queue and the heap as this level found them.
+  forcedHead = forcedHeadBefore;
+  forcedTail = forcedTailBefore;
+  for (; poppedEntries.size() > noPoppedBefore; poppedEntries.pop_back())
+    pushEntry(poppedEntries.back());
+  return column == msDeadEnd ? msNoSolution : bestCost;
 }
 
 void ko2SATSolverV2::solve(const tSystemRoot& root) {
@@ -226,11 +271,12 @@ void ko2SATSolverV2::solve(const tSystemRoot& root) {
   bestState.clear(false);
   bestCost = msNoSolution;
   noMaskedRows = 0;
+  forcedHead = forcedTail = 0;
   for (unsigned int position = 0; position < noHeapEntries; ++position)
     heapPositions[heap[position].column] = msNone;
   noHeapEntries = 0;
   for (unsigned int j = root.firstColumn; j < root.firstColumn + root.noColumns; ++j)
-    if ((columns[j].flags & (msActive | msPrimary)) == (msActive | msPrimary)) {
+    if (isRequired(columns[j])) {
       heap[noHeapEntries] = koDLXColumn{computeColumnCost(j), j};
       heapPositions[j] = noHeapEntries++;
     }
@@ -239,5 +285,5 @@ void ko2SATSolverV2::solve(const tSystemRoot& root) {
 
   tSystemState state(&root);
   iterateSolve(state, 0);
-  assert(changes.empty());
+  assert(changes.empty() && poppedEntries.empty());
 }
