@@ -93,6 +93,7 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
       constraintColumns(m, kNone), redundantItems(m, nullptr), noRedundantItems(0),
       nodeData(nullptr), systemRoot{0, 0}, systemGroups(n), currentState(n), noGroups(n),
       noConstraints(m), noColumns(columnCount(n, m)), groupBits(koBinaryDigits(n)),
+      noLinkUpdates(0),
       forcedColumns(2u * columnCount(n, m)), forcedHead(0), forcedTail(0),
       requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0) {
   assert(n >= 1);
@@ -306,10 +307,12 @@ void ko2SATSolver::coverColumn(unsigned int column) {
       requiredRight[requiredLeft[item]] = requiredRight[item];
       requiredLeft[requiredRight[item]] = requiredLeft[item];
     }
+    unsigned int updates = 1;  // counted here and added once, to keep the loop lean
     for (unsigned int r = c.down; r != item; r = d[r].down) {
       for (unsigned int j = d[r].right; j != r; j = d[j].right) {
         d[d[j].up].down = d[j].down;
         d[d[j].down].up = d[j].up;
+        ++updates;
         const unsigned int other = d[j].literal1() + 1;
         if (d[other].up == d[other].down && d[other].required()) {
           assert(forcedTail < forcedColumns.size());
@@ -317,6 +320,7 @@ void ko2SATSolver::coverColumn(unsigned int column) {
         }
       }
     }
+    noLinkUpdates += updates;
     return;
   }
   if (c.down == item)
@@ -514,6 +518,7 @@ void ko2SATSolver::solve() {
   requiredRight[last] = 0;
   requiredLeft[0] = last;
   bestCost = msNoSolution;
+  noLinkUpdates = 0;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);
   pushBackRedundantConstraints(root);
