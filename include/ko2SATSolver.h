@@ -75,6 +75,9 @@ public:
   unsigned int noColumns;      // K
   // The number of binary digits of n: every count of groups is below 2^groupBits.
   unsigned int groupBits;
+  // Work of the last solve(): links updated by covers (an item leaving the root's list, a node
+  // leaving its column), as Algorithm X implementations count "updates".
+  uint64_t noLinkUpdates;
 
   // Sizes the solver for n >= 1 groups and m constraints; only the group clauses are set.
   ko2SATSolver(unsigned int n, unsigned int m);

@@ -3,6 +3,7 @@
 // Every public header of the library.
 #include "Wm4Foundation.h"
 #include "ko2SATSolver.h"
+#include "ko2SATSolverV2.h"
 #include "ko2SATState.h"
 #include "ko2SATSystemRoot.h"
 #include "koContactDiagram.h"

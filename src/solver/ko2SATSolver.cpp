@@ -1,5 +1,6 @@
 #include "ko2SATSolver.h"
 
+#include "ko2SATCost.h"
 #include "koGroupsClustering.h"
 
 #include <algorithm>
@@ -10,29 +11,8 @@
 namespace {
 
 constexpr unsigned int kNone = koDLXNode::msInvalid;
-constexpr uint64_t kLowWord = 0xFFFFFFFFull;
 
 unsigned int columnCount(unsigned int n, unsigned int m) { return 2u * n + 2u * m - 1u; }
-
-unsigned int binaryDigits(unsigned int n) {
-  unsigned int digits = 0;
-  for (; n != 0; n >>= 1)
-    ++digits;
-  return digits;
-}
-
-// The larger maximum-type part and the sum (mod 2^32) of the additive parts.
-inline uint64_t combineCosts(uint64_t a, uint64_t b) {
-  return (std::max(a, b) & ~kLowWord) | ((a + b) & kLowWord);
-}
-
-// Once any additive weight is charged, the larger side is added (balanced splits win among equal
-// weights); otherwise the smaller side, so that as few groups as possible are removed.
-inline unsigned int sideTerm(uint64_t cost, unsigned int groupBits, unsigned int noInSet,
-                             unsigned int noOutOfSet) {
-  const bool additiveCharged = ((cost & kLowWord) >> groupBits) != 0;
-  return additiveCharged ? std::max(noInSet, noOutOfSet) : std::min(noInSet, noOutOfSet);
-}
 
 inline bool crossesSet(const koDLXNode& item, const ko2SATState& set) {
   return set.test(item.literal0() >> 1) != set.test(item.literal1() >> 1);
@@ -112,7 +92,8 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
       columnWeights(columnCount(n, m), 0), weightScratch(columnCount(n, m), 0),
       constraintColumns(m, kNone), redundantItems(m, nullptr), noRedundantItems(0),
       nodeData(nullptr), systemRoot{0, 0}, systemGroups(n), currentState(n), noGroups(n),
-      noConstraints(m), noColumns(columnCount(n, m)), groupBits(binaryDigits(n)),
+      noConstraints(m), noColumns(columnCount(n, m)), groupBits(koBinaryDigits(n)),
+      noLinkUpdates(0),
       forcedColumns(2u * columnCount(n, m)), forcedHead(0), forcedTail(0),
       requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0) {
   assert(n >= 1);
@@ -326,10 +307,12 @@ void ko2SATSolver::coverColumn(unsigned int column) {
       requiredRight[requiredLeft[item]] = requiredRight[item];
       requiredLeft[requiredRight[item]] = requiredLeft[item];
     }
+    unsigned int updates = 1;  // counted here and added once, to keep the loop lean
     for (unsigned int r = c.down; r != item; r = d[r].down) {
       for (unsigned int j = d[r].right; j != r; j = d[j].right) {
         d[d[j].up].down = d[j].down;
         d[d[j].down].up = d[j].up;
+        ++updates;
         const unsigned int other = d[j].literal1() + 1;
         if (d[other].up == d[other].down && d[other].required()) {
           assert(forcedTail < forcedColumns.size());
@@ -337,6 +320,7 @@ void ko2SATSolver::coverColumn(unsigned int column) {
         }
       }
     }
+    noLinkUpdates += updates;
     return;
   }
   if (c.down == item)
@@ -348,7 +332,7 @@ void ko2SATSolver::coverColumn(unsigned int column) {
   if (c.primary()) {
     const unsigned int high = static_cast<unsigned int>(literalCost >> 32);
     costStack.push_back(high);
-    literalCost = (uint64_t(std::max(high, weight)) << 32) | (literalCost & kLowWord);
+    literalCost = (uint64_t(std::max(high, weight)) << 32) | (literalCost & koCostLowWord);
   } else {
     literalCost += uint64_t(weight) << groupBits;
   }
@@ -379,7 +363,7 @@ void ko2SATSolver::uncoverColumn(unsigned int column) {
   uint64_t& literalCost = literalCosts[d[c.up].literal0()];
   if (c.primary()) {
     assert(!costStack.empty());
-    literalCost = (uint64_t(costStack.back()) << 32) | (literalCost & kLowWord);
+    literalCost = (uint64_t(costStack.back()) << 32) | (literalCost & koCostLowWord);
     costStack.pop_back();
   } else {
     literalCost -= uint64_t(columnWeights[column]) << groupBits;
@@ -404,7 +388,7 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
   if (column == msComplete) {
     const uint64_t finalCost = (noInSet == 0 || noOutOfSet == 0)
                                    ? msOneSided
-                                   : cost + sideTerm(cost, groupBits, noInSet, noOutOfSet);
+                                   : cost + koSideTerm(cost, groupBits, noInSet, noOutOfSet);
     if (finalCost < bestCost) {
       bestCost = finalCost;
       bestState = currentState;
@@ -430,11 +414,11 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
   for (unsigned int r = d[item].down; r != item; r = d[r].down) {
     assert(noCandidates < 2);
     const unsigned int literal = d[r].literal0();
-    const uint64_t candidateCost = combineCosts(cost, literalCosts[literal]);
+    const uint64_t candidateCost = koCombineCosts(cost, literalCosts[literal]);
     const unsigned int inSet = noInSet + ((literal & 1u) == 0 ? 1u : 0u);
     const unsigned int outOfSet = noOutOfSet + ((literal & 1u) != 0 ? 1u : 0u);
     // Never decreases along a path, so it bounds every completion from below.
-    const uint64_t estimate = candidateCost + sideTerm(candidateCost, groupBits, inSet, outOfSet);
+    const uint64_t estimate = candidateCost + koSideTerm(candidateCost, groupBits, inSet, outOfSet);
     candidates[noCandidates++] = tCandidate{r, candidateCost, estimate};
   }
   if (noCandidates == 2 && candidates[1].estimate < candidates[0].estimate)
@@ -534,6 +518,7 @@ void ko2SATSolver::solve() {
   requiredRight[last] = 0;
   requiredLeft[0] = last;
   bestCost = msNoSolution;
+  noLinkUpdates = 0;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);
   pushBackRedundantConstraints(root);

@@ -2,68 +2,42 @@
 // subset enumeration, its assignment against the search order replayed on bit masks, and its
 // baked structure against a copy taken before the search.
 
+#include "ko2SATRandomSystem.h"
 #include "ko2SATSolver.h"
 #include "koGroupsClustering.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace {
 
+using namespace ko2SATRandom;
+
 constexpr unsigned int kNone = 0xFFFFFFFFu, kGroupClause = 0xFFFFFu;
-constexpr uint64_t kNoSolution = 0xFFFFFFFFFFFFFFFFull, kOneSided = 0xFFFFFFFFFFFFFFFEull;
 constexpr uint64_t kLayout = (1ull << 62) - 1;  // a clause word without its state flags
-
-// A constraint; index 0 of weight and release is the in/out crossing (a in the set, b not).
-struct tConstraint {
-  unsigned int a, b, weight[2];
-  bool release[2], maximumCost;
-};
-
-unsigned int popcount(uint32_t mask) { return unsigned(std::bitset<32>(mask).count()); }
 
 // The group of a clause word's literal k (literal 2g is x_g, 2g + 1 its negation).
 unsigned int groupOf(uint64_t word, unsigned int k) {
   return (unsigned(word >> 20 * k) & 0xFFFFFu) >> 1;
 }
 
-// Maximum-type parts (high word) combine by maximum, additive parts (low word) by sum.
-uint64_t combine(uint64_t a, uint64_t b) {
-  return (std::max(a, b) & ~0xFFFFFFFFull) | ((a + b) & 0xFFFFFFFFull);
-}
-
-// Plus the larger side once an additive weight is charged, else the smaller one.
-uint64_t withSides(uint64_t cost, unsigned int in, unsigned int out, unsigned int groupBits) {
-  return cost + ((uint32_t(cost) >> groupBits) != 0 ? std::max(in, out) : std::min(in, out));
-}
-
-class tRandomSystem {
+class tRandomSystem : private tGenerator {
 public:
-  explicit tRandomSystem(unsigned int seed) : rng(seed) {}
+  explicit tRandomSystem(unsigned int seed) : tGenerator(seed) {}
 
   // coverage counts results with a real split, one-sided, additive, maximum-type, tied, and
   // with a chained cluster of two or more groups.
   void run(unsigned int (&coverage)[6]) {
-    n = 1 + below(12);
-    while ((n >> groupBits) != 0)
-      ++groupBits;
-    const unsigned int m = below(3 * n + 3);
+    drawConstraints();
+    const unsigned int m = unsigned(constraints.size());
     solver = std::make_unique<ko2SATSolver>(n, m);
-    for (unsigned int c = 0; c < m; ++c) {
-      const bool required = chance(50);  // not required: both crossings free, weight 0
-      tConstraint k{below(n), below(n), {0, 0}, {!required, !required}, false};
-      while (n > 1 && k.a == k.b && !chance(5))  // a few join a group to itself
-        k.b = below(n);
-      constraints.push_back(k);
-      solver->addNewConstraint(c, k.a, k.b, required);
-    }
+    for (unsigned int c = 0; c < m; ++c)  // not required: both crossings free, weight 0
+      solver->addNewConstraint(c, constraints[c].a, constraints[c].b, !constraints[c].release[0]);
     const ko2SATSystemRoot global = solver->getGlobalSystemRoot();
     const std::vector<uint64_t> added = words(global, kLayout);
     changeStrengths(80);
@@ -107,9 +81,6 @@ private:
     bool active, primary;
   };
 
-  std::mt19937 rng;
-  unsigned int n = 0, groupBits = 0;
-  std::vector<tConstraint> constraints;
   std::unique_ptr<ko2SATSolver> solver;
   std::unique_ptr<koGroupsClustering> clustering;
   bool useDisassemblable = false;
@@ -118,21 +89,11 @@ private:
   uint64_t replayCost = 0;
   uint32_t replaySet = 0;
 
-  unsigned int below(unsigned int bound) { return unsigned(rng() % bound); }
-  bool chance(unsigned int percent) { return below(100) < percent; }
-  unsigned int weight() { return chance(10) ? 0 : chance(85) ? 1 + below(2) : below(1000); }
-
   void changeStrengths(unsigned int percent) {
-    for (unsigned int i = 0; i < constraints.size(); ++i) {
-      if (!chance(percent))
-        continue;
-      tConstraint& c = constraints[i];
-      const unsigned int kind = below(10);  // 20% kept, 20% in/out, 20% out/in, 40% both
-      c = tConstraint{c.a, c.b, {weight(), weight()},
-                      {kind >= 2 && kind != 4 && kind != 5, kind >= 4}, chance(25)};
+    tGenerator::changeStrengths(percent, [this](unsigned int i, const tConstraint& c) {
       solver->desactivateConstraint(i, c.release[0], c.release[1], c.weight[0], c.weight[1],
                                     c.maximumCost);
-    }
+    });
   }
 
   // The item words of the root's columns, each masked (kLayout: all but the clause state).
@@ -141,27 +102,6 @@ private:
     for (unsigned int j = 0; j < root.noColumns; ++j)
       result[j] = solver->nodes[root.firstColumn + j + 1].word & mask;
     return result;
-  }
-
-  // Straight from the meaning of the constraints: an unreleased crossing or a cut cluster is
-  // forbidden, a released crossing adds its weight << groupBits or raises the maximum; then the
-  // side term, or the one-sided marker.
-  uint64_t assignmentCost(uint32_t system, uint32_t in) const {
-    uint64_t cost = 0;
-    for (const tConstraint& c : constraints) {
-      const unsigned int crossing = in >> c.a & 1u ? 0 : 1;
-      if ((system >> c.a & system >> c.b & 1u) == 0 || crossing != (in >> c.b & 1u))
-        continue;
-      if (!c.release[crossing])
-        return kNoSolution;
-      const uint64_t weight = c.weight[crossing];
-      cost = combine(cost, weight << (c.maximumCost && weight != 0 ? 32 : groupBits));
-    }
-    for (uint32_t cluster : clusters)
-      if ((in & cluster) != 0 && (in & cluster) != cluster)
-        return kNoSolution;
-    const unsigned int noIn = popcount(in), noOut = popcount(system) - noIn;
-    return noIn == 0 || noOut == 0 ? kOneSided : withSides(cost, noIn, noOut, groupBits);
   }
 
   // The search order on bit masks instead of dancing links; `chosen` has bit l for each true
@@ -201,7 +141,7 @@ private:
       uint32_t in = 0;
       for (unsigned int g = 0; g < n; ++g)
         in |= (chosen >> 2 * g & 1u) << g;
-      const uint64_t total = assignmentCost(system, in);
+      const uint64_t total = assignmentCost(system, in, clusters);
       if (total < replayCost)
         replayCost = total, replaySet = in;
       return;
@@ -260,7 +200,7 @@ private:
     unsigned int noCosts = 0;
     for (uint32_t in = 0; in <= system; ++in)
       if ((in & ~system) == 0)
-        costs[noCosts++] = assignmentCost(system, in);
+        costs[noCosts++] = assignmentCost(system, in, clusters);
     const uint64_t cheapest = *std::min_element(costs, costs + noCosts);
 
     // The clauses as the caller defined them, in the solver's column order, then the cluster
