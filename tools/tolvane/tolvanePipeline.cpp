@@ -1,0 +1,138 @@
+#include "tolvanePipeline.h"
+
+#include <ko/koMeshManager.h>
+#include <ko/koSystemUtils.h>
+
+#include <algorithm>
+#include <iostream>
+
+namespace {
+
+// The library writes its timing lines to std::cout; a failed stream drops them, and the state is
+// restored when the guard goes.
+class tStdoutMute {
+public:
+  explicit tStdoutMute(bool active) : mActive(active) {
+    if (mActive)
+      std::cout.setstate(std::ios::badbit);
+  }
+  ~tStdoutMute() {
+    if (mActive)
+      std::cout.clear();
+  }
+  tStdoutMute(const tStdoutMute&) = delete;
+  tStdoutMute& operator=(const tStdoutMute&) = delete;
+
+private:
+  bool mActive;
+};
+
+// Milliseconds of each stage, in the order run.
+class tStageClock {
+public:
+  explicit tStageClock(tolvanePlan& plan) : mPlan(plan), mStart(ko::koSystemUtils::GetTimeBaseMs()) {}
+  void lap(const char* stage) {
+    const double now = ko::koSystemUtils::GetTimeBaseMs();
+    mPlan.timingsMs.emplace_back(stage, now - mStart);
+    mStart = now;
+  }
+
+private:
+  tolvanePlan& mPlan;
+  double mStart;
+};
+
+float largestExtent(const std::vector<tolvaneMeshInstance>& instances) {
+  Wm4::Vector3<float> low(0.0f, 0.0f, 0.0f), high(0.0f, 0.0f, 0.0f);
+  bool first = true;
+  for (const tolvaneMeshInstance& instance : instances) {
+    const ko::koVertexBuffer& vertices = *instance.mesh->VBuffer;
+    for (int v = 0; v < vertices.GetVertexQuantity(); ++v) {
+      const Wm4::Vector3<float>& p = vertices.Position3(v);
+      for (int k = 0; k < 3; ++k) {
+        low[k] = first ? p[k] : std::min(low[k], p[k]);
+        high[k] = first ? p[k] : std::max(high[k], p[k]);
+      }
+      first = false;
+    }
+  }
+  return std::max({high.X() - low.X(), high.Y() - low.Y(), high.Z() - low.Z()});
+}
+
+} // namespace
+
+tolvanePipeline::tolvanePipeline(tolvaneImport& import, const tolvaneParts& parts)
+    : mImport(import), mParts(parts) {}
+
+void tolvanePipeline::run(const tolvaneSettings& settings, double importMs) {
+  mPlan.timingsMs.emplace_back("import", importMs);
+  mPlan.gap = settings.gap >= 0.0f ? settings.gap : 0.1f * largestExtent(mImport.instances);
+  if (mParts.partNames.size() > 1) {
+    std::vector<ko::koTriMesh*> meshes;
+    for (const tolvaneMeshInstance& instance : mImport.instances)
+      meshes.push_back(instance.mesh);
+    const tStdoutMute mute(settings.quiet);
+    tStageClock clock(mPlan);
+    mGroups = std::make_unique<koMeshGroups>(meshes, &mParts.partOfMesh);
+    mDiagram = std::make_unique<koContactDiagram>(*mGroups, settings.threads, nullptr);
+    mDiagram->computeDirectionSet(settings.angleDegrees);
+    clock.lap("contacts");
+    mHierarchy = std::make_unique<koDisassemblyHierarchy>(*mGroups);
+    mBuilder = std::make_unique<koDisassemblyHierarchyBuilder>(*mHierarchy, *mDiagram,
+                                                               settings.threads);
+    if (settings.distantContacts) {
+      koDistantContacts(*mBuilder).computeDistantContacts(settings.threads, nullptr);
+      clock.lap("distantContacts");
+    }
+    mBuilder->initSolver();
+    mBuilder->computeGroupsHierarchy(0, nullptr);
+    clock.lap("splitting");
+    mExplosion = std::make_unique<koExplosionDiagram>(*mBuilder);
+    mExplosion->computeTranslationHierarchy(mPlan.gap);
+    clock.lap("explosion");
+  }
+  fillPlan();
+}
+
+void tolvanePipeline::fillPlan() {
+  for (const std::string& name : mParts.partNames)
+    mPlan.parts.push_back({name, {}, {0.0f, 0.0f, 0.0f}});
+  for (size_t i = 0; i < mImport.instances.size(); ++i)
+    mPlan.parts[mParts.partOfMesh[i]].meshes.push_back(mImport.instances[i].meshName);
+  if (!mExplosion)
+    return;
+  for (unsigned int p = 0; p < mPlan.parts.size(); ++p) {
+    const Wm4::Vector3<float>& t = mExplosion->getFinalPerGroupTranslation(p);
+    mPlan.parts[p].translation = {t.X(), t.Y(), t.Z()};
+  }
+  for (unsigned int k = 0; k < mDiagram->getNoDirections(); ++k) {
+    const Wm4::Vector3<double>& d = mDiagram->getDirectionFromId(k);
+    mPlan.directions.push_back({d.X(), d.Y(), d.Z()});
+  }
+  const std::vector<unsigned int>& groupList = mHierarchy->getGroupList();
+  const auto partsOf = [&](unsigned int node) {
+    const koDisassemblyHierarchy::tTreeNode& tree = mHierarchy->getNode(node);
+    return std::vector<unsigned int>(groupList.begin() + tree.first,
+                                     groupList.begin() + tree.first + tree.noGroups);
+  };
+  for (unsigned int v = 0; v < mHierarchy->getNoNodes(); ++v) {
+    const koDisassemblyHierarchy::tTreeNode& tree = mHierarchy->getNode(v);
+    // Unused slots hold None everywhere; unsplit nodes are leaves.
+    if (tree.noGroups == koDisassemblyHierarchy::None || tree.isLeaf())
+      continue;
+    mPlan.hierarchy.push_back(
+        {v, partsOf(tree.firstChild), partsOf(tree.secondChild), tree.splitDirection});
+  }
+}
+
+bool tolvanePipeline::saveExploded(const std::string& path) const {
+  // Baking moves the meshes' local translations; saveMesh reads world transformations.
+  if (mExplosion)
+    mExplosion->bakeTranslations();
+  mImport.scene->UpdateGS();
+  const bool saved = ko::koMeshManager::saveMesh(path, mImport.scene, nullptr, {});
+  if (mExplosion)
+    mExplosion->unbakeTranslations();
+  mImport.scene->UpdateGS();
+  return saved;
+}
