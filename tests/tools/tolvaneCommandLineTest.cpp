@@ -32,8 +32,8 @@ std::string readFile(const fs::path& path) {
 class TolvaneCommandLine : public ::testing::Test {
 protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("tolvane-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::temp_directory_path() / ("tolvane-" + std::string(test->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }

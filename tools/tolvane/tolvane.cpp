@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
                "tolvane");
   app.footer("Example:\n  tolvane gearbox.glb -o gearbox-out --threads 4 --angle 3\n"
              "Exit codes: 0 done, 1 bad input, 2 bad command line.");
-  app.set_version_flag("--version", std::string("tolvane, koTolvaneLib ") +
-                                        koTolvaneLib::Version::GetDescStringMajorMinorRelease(false));
+  const char* version = koTolvaneLib::Version::GetDescStringMajorMinorRelease(false);
+  app.set_version_flag("--version", std::string("tolvane, koTolvaneLib ") + version);
   tCommandLine line;
   app.add_option("inputs", line.inputs,
                  "Assembly files of any format assimp reads, or folders of part files")
@@ -83,13 +83,14 @@ int main(int argc, char** argv) {
   app.add_option("--gap", line.settings.gap,
                  "Clearance between exploded parts (default: a tenth of the largest extent)")
       ->check(CLI::NonNegativeNumber);
-  const std::map<std::string, tolvaneGroupBy> groupings{
-      {"mesh", tolvaneGroupBy::Mesh}, {"node", tolvaneGroupBy::Node}, {"file", tolvaneGroupBy::File}};
+  const std::map<std::string, tolvaneGroupBy> groupings{{"mesh", tolvaneGroupBy::Mesh},
+                                                        {"node", tolvaneGroupBy::Node},
+                                                        {"file", tolvaneGroupBy::File}};
   auto* groupBy = app.add_option("--group-by", line.groupBy,
                                  "One part per mesh (default), per scene node or per file")
                       ->transform(CLI::CheckedTransformer(groupings, CLI::ignore_case));
   app.add_option("--groups", line.groupsFile,
-                 "JSON object mapping mesh names to part names; other meshes are parts of their own")
+                 "JSON object mapping mesh names to part names; other meshes are their own parts")
       ->excludes(groupBy);
   bool noDistant = false;
   app.add_flag("--no-distant", noDistant, "Skip the blocking of parts that do not touch");

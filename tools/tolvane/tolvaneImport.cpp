@@ -65,7 +65,8 @@ bool isFinite(const aiVector3D& v) {
 
 // Copies the triangles of one mesh (points and lines are dropped), positions mapped by the
 // node's world matrix and normals by its inverse transpose.
-ko::koTriMesh* convertMesh(const aiMesh& source, const aiMatrix4x4& world, const std::string& where) {
+ko::koTriMesh* convertMesh(const aiMesh& source, const aiMatrix4x4& world,
+                           const std::string& where) {
   std::vector<int> indices;
   for (unsigned int f = 0; f < source.mNumFaces; ++f) {
     const aiFace& face = source.mFaces[f];

@@ -30,7 +30,8 @@ private:
 // Milliseconds of each stage, in the order run.
 class tStageClock {
 public:
-  explicit tStageClock(tolvanePlan& plan) : mPlan(plan), mStart(ko::koSystemUtils::GetTimeBaseMs()) {}
+  explicit tStageClock(tolvanePlan& plan)
+      : mPlan(plan), mStart(ko::koSystemUtils::GetTimeBaseMs()) {}
   void lap(const char* stage) {
     const double now = ko::koSystemUtils::GetTimeBaseMs();
     mPlan.timingsMs.emplace_back(stage, now - mStart);
