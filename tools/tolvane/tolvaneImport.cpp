@@ -4,6 +4,7 @@
 
 #include <ko/koAttributes.h>
 #include <ko/koIndexBuffer.h>
+#include <ko/koPointer.h>
 #include <ko/koVertexBuffer.h>
 
 #include <assimp/Importer.hpp>
@@ -86,7 +87,9 @@ ko::koTriMesh* convertMesh(const aiMesh& source, const aiMatrix4x4& world,
   attributes.SetPositionChannels(3);
   if (source.HasNormals())
     attributes.SetNormalChannels(3);
-  auto* vertices = new ko::koVertexBuffer(attributes, static_cast<int>(source.mNumVertices));
+  // Held by a pointer so that a refused vertex does not leak the buffer.
+  ko::koPointer<ko::koVertexBuffer> vertices =
+      new ko::koVertexBuffer(attributes, static_cast<int>(source.mNumVertices));
   const aiMatrix3x3 normalMatrix = aiMatrix3x3(world).Inverse().Transpose();
   for (unsigned int v = 0; v < source.mNumVertices; ++v) {
     const aiVector3D p = world * source.mVertices[v];
