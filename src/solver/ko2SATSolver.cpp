@@ -1,5 +1,6 @@
 #include "ko2SATSolver.h"
 
+#include "ko2SATConstraintLiterals.h"
 #include "ko2SATCost.h"
 #include "koGroupsClustering.h"
 
@@ -114,21 +115,12 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
 void ko2SATSolver::addNewConstraint(unsigned int c, unsigned int a, unsigned int b,
                                     bool required) {
   assert(c < noConstraints && a < noGroups && b < noGroups);
-  // P(c) = {x_a, not x_b}, Q(c) = {not x_a, x_b}, the smaller group's literal first; for a = b the
-  // negation comes first in P and second in Q.
-  unsigned int p0, p1, q0, q1;
-  if (a < b) {
-    p0 = 2u * a, p1 = 2u * b + 1u, q0 = 2u * a + 1u, q1 = 2u * b;
-  } else if (a > b) {
-    p0 = 2u * b + 1u, p1 = 2u * a, q0 = 2u * b, q1 = 2u * a + 1u;
-  } else {
-    p0 = 2u * a + 1u, p1 = 2u * a, q0 = 2u * a, q1 = 2u * a + 1u;
-  }
+  const ko2SATConstraintLiterals literals(a, b);
   const unsigned int column = noGroups + 2u * c;
-  nodes[column + 1].word =
-      koDLXNode::makeWord(p0, p1, 2u * c, koDLXNode::msKindItem, required, required);
-  nodes[column + 2].word =
-      koDLXNode::makeWord(q0, q1, 2u * c + 1u, koDLXNode::msKindItem, required, required);
+  nodes[column + 1].word = koDLXNode::makeWord(literals.p0, literals.p1, 2u * c,
+                                               koDLXNode::msKindItem, required, required);
+  nodes[column + 2].word = koDLXNode::makeWord(literals.q0, literals.q1, 2u * c + 1u,
+                                               koDLXNode::msKindItem, required, required);
   columnWeights[column] = 0;
   columnWeights[column + 1] = 0;
   constraintColumns[c] = column;

@@ -1,5 +1,6 @@
 #include "ko2SATSolverV2.h"
 
+#include "ko2SATConstraintLiterals.h"
 #include "ko2SATCost.h"
 
 #include <cassert>
@@ -56,19 +57,10 @@ ko2SATSolverV2::ko2SATSolverV2(unsigned int n, unsigned int m)
 
 void ko2SATSolverV2::createConstraint(unsigned int c, unsigned int a, unsigned int b, bool) {
   assert(c < noConstraints && a < noGroups && b < noGroups);
-  // As ko2SATSolver::addNewConstraint: the smaller group's literal first; for a = b the negation
-  // comes first in P and second in Q.
-  unsigned int p0, p1, q0, q1;
-  if (a < b) {
-    p0 = 2u * a, p1 = 2u * b + 1u, q0 = 2u * a + 1u, q1 = 2u * b;
-  } else if (a > b) {
-    p0 = 2u * b + 1u, p1 = 2u * a, q0 = 2u * b, q1 = 2u * a + 1u;
-  } else {
-    p0 = 2u * a + 1u, p1 = 2u * a, q0 = 2u * a, q1 = 2u * a + 1u;
-  }
+  const ko2SATConstraintLiterals literals(a, b);
   const unsigned int column = noGroups + 2u * c;
-  columns[column] = tColumn{p0, p1, msActive | msPrimary | (2u * c), 0};
-  columns[column + 1] = tColumn{q0, q1, msActive | msPrimary | (2u * c + 1u), 0};
+  columns[column] = tColumn{literals.p0, literals.p1, msActive | msPrimary | (2u * c), 0};
+  columns[column + 1] = tColumn{literals.q0, literals.q1, msActive | msPrimary | (2u * c + 1u), 0};
   constraintColumns[c] = column;
 }
 
