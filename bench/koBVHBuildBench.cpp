@@ -46,13 +46,8 @@ ko::koPointer<ko::koTriMesh> makeSphere() {
 void fillBuilder(koLinearGenericBVHBuilder& builder, const koBVHTriangleContainer& triangles) {
   const unsigned int n = triangles.getQuantity();
   builder.setup(n);
-  for (unsigned int i = 0; i < n; ++i) {
-    const koBBox box = triangles.getBBox(i);
-    builder.primitiveBoxes[i] = box;
-    builder.primitiveCentroids[i] = (box.min + box.max) * 0.5f;
-    builder.primitiveOrder[i] = i;
-    builder.unionBox.grow(box);
-  }
+  for (unsigned int i = 0; i < n; ++i)
+    builder.setPrimitive(i, triangles.getBBox(i), i);
 }
 
 void linearBuildFromMesh(benchmark::State& state) {

@@ -31,11 +31,7 @@ std::vector<tPartPair> findNearParts(const std::vector<koMeshAndBVH>& parts, flo
   std::vector<unsigned char> withTriangles(noParts);
   for (unsigned int i = 0; i < noParts; ++i) {
     withTriangles[i] = hasTriangles(parts[i]);
-    const koBBox box = withTriangles[i] ? rootBox(parts[i]) : koBBox();
-    builder.primitiveBoxes[i] = box;
-    builder.primitiveCentroids[i] = (box.min + box.max) * 0.5f;
-    builder.primitiveOrder[i] = i;
-    builder.unionBox.grow(box);
+    builder.setPrimitive(i, withTriangles[i] ? rootBox(parts[i]) : koBBox(), i);
   }
   koGenericBVH hierarchy;
   builder.build(hierarchy, &withTriangles, kPartsBVHGridBits);

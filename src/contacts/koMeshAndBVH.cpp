@@ -66,13 +66,8 @@ void koMeshAndBVH::updateBVH() {
 
   koLinearGenericBVHBuilder builder;
   builder.setup(noTriangles);
-  for (unsigned int i = 0; i < noTriangles; ++i) {
-    const koBBox box = triangles.getBBox(i);
-    builder.primitiveBoxes[i] = box;
-    builder.primitiveCentroids[i] = (box.min + box.max) * 0.5f;
-    builder.primitiveOrder[i] = i;
-    builder.unionBox.grow(box);
-  }
+  for (unsigned int i = 0; i < noTriangles; ++i)
+    builder.setPrimitive(i, triangles.getBBox(i), i);
   builder.build(*bvh, nullptr, kMeshBVHGridBits);
   builder.releasePrimitives();
 

@@ -33,6 +33,15 @@ public:
   // empties the union box.
   void setup(unsigned int n);
 
+  // Fills primitive i: its box, its centroid (the box's centre) and its order entry, and grows
+  // the union box by the box.
+  void setPrimitive(unsigned int i, const koBBox& box, unsigned int order) {
+    primitiveBoxes[i] = box;
+    primitiveCentroids[i] = (box.min + box.max) * 0.5f;
+    primitiveOrder[i] = order;
+    unionBox.grow(box);
+  }
+
   // Replaces the contents of bvh by a hierarchy over the primitives. mask (may be null) has one
   // entry per primitive; a zero entry leaves that primitive out. size is the number of grid bits
   // per axis of the Morton codes, 1 to 21 (20 for a mesh's triangles, 10 for the parts of an
