@@ -2,13 +2,14 @@
 // mesh (boxes and centroids read through the triangle container) and from filled primitive
 // arrays alone; next to it, as an anchor, Embree's own build of the same triangles on one thread.
 
+#include "koEmbreeAnchor.h"
+
 #include <ko/koBVHTriangleContainer.h>
 #include <ko/koLinearGenericBVHBuilder.h>
 #include <ko/koPointer.h>
 #include <ko/koTriMesh.h>
 
 #include <benchmark/benchmark.h>
-#include <embree3/rtcore.h>
 
 #include <cmath>
 #include <vector>
@@ -77,30 +78,9 @@ void linearBuildOnly(benchmark::State& state) {
 
 void embreeBuild(benchmark::State& state) {
   const auto mesh = makeSphere();
-  const ko::koVertexBuffer& vertices = *mesh->VBuffer;
-  // Embree reads vertices 16 bytes at a time, so the last one needs 4 bytes of padding.
-  std::vector<float> positions(3 * static_cast<size_t>(vertices.GetVertexQuantity()) + 1);
-  for (int i = 0; i < vertices.GetVertexQuantity(); ++i)
-    for (int k = 0; k < 3; ++k)
-      positions[3 * static_cast<size_t>(i) + k] = vertices.Position3(i)[k];
-  const size_t noTriangles = static_cast<size_t>(mesh->GetTriangleQuantity());
-
-  RTCDevice device = rtcNewDevice("threads=1");
-  for (auto _ : state) {
-    RTCScene scene = rtcNewScene(device);
-    RTCGeometry geometry = rtcNewGeometry(device, RTC_GEOMETRY_TYPE_TRIANGLE);
-    rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                               positions.data(), 0, 3 * sizeof(float),
-                               static_cast<size_t>(vertices.GetVertexQuantity()));
-    rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
-                               mesh->IBuffer->GetData(), 0, 3 * sizeof(int), noTriangles);
-    rtcCommitGeometry(geometry);
-    rtcAttachGeometry(scene, geometry);
-    rtcReleaseGeometry(geometry);
-    rtcCommitScene(scene);
-    rtcReleaseScene(scene);
-  }
-  rtcReleaseDevice(device);
+  const koEmbreeAnchor::tTriangles triangles(*mesh);
+  for (auto _ : state)
+    rtcReleaseScene(koEmbreeAnchor::buildScene(triangles, RTC_SCENE_FLAG_NONE));
 }
 
 void medianOfNine(benchmark::internal::Benchmark* bench) {

@@ -2,11 +2,12 @@
 // random soup and the same 1M incoherent rays, so that items_per_second (rays per second) of
 // queryQBVH over queryEmbree is the cost of the wrapper. Also the scene build both ways.
 
+#include "koEmbreeAnchor.h"
+
 #include <ko/koQBVH.h>
 #include <ko/koTriMesh.h>
 
 #include <benchmark/benchmark.h>
-#include <embree3/rtcore.h>
 
 #include <cmath>
 #include <limits>
@@ -22,10 +23,9 @@ constexpr int kTriangles = 100000;
 constexpr int kRays = 1000000;
 
 struct Workload {
-  std::vector<float> positions;      // x, y, z per corner
-  std::vector<unsigned int> indices; // three corners per triangle
   std::vector<Vec3> origins, directions;
   ko::koPointer<ko::koTriMesh> mesh;
+  koEmbreeAnchor::tTriangles triangles;  // the mesh, for Embree alone
 };
 
 // Triangles of edge up to 0.04 scattered in the unit cube; rays from points of the cube in
@@ -44,14 +44,11 @@ const Workload& workload() {
       for (int k = 0; k < 3; ++k) {
         const int corner = 3 * i + k;
         vertices->Position3(corner) = center + Vec3(edge(rng), edge(rng), edge(rng));
-        w.positions.insert(w.positions.end(), &vertices->Position3(corner)[0],
-                           &vertices->Position3(corner)[0] + 3);
         indices->GetData()[corner] = corner;
-        w.indices.push_back(static_cast<unsigned int>(corner));
       }
     }
-    w.positions.push_back(0); // Embree loads the last vertex 16 bytes wide
     w.mesh = new ko::koTriMesh(vertices, indices);
+    w.triangles = koEmbreeAnchor::tTriangles(*w.mesh);
     std::normal_distribution<float> normal;
     for (int r = 0; r < kRays; ++r) {
       w.origins.emplace_back(unit(rng), unit(rng), unit(rng));
@@ -62,27 +59,6 @@ const Workload& workload() {
     return w;
   }();
   return w;
-}
-
-// The scene one would build with Embree alone: shared buffers, default flags, medium quality.
-RTCScene buildEmbreeScene(RTCDevice device, const Workload& w) {
-  RTCGeometry geometry = rtcNewGeometry(device, RTC_GEOMETRY_TYPE_TRIANGLE);
-  rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                             w.positions.data(), 0, 3 * sizeof(float), 3 * kTriangles);
-  rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, w.indices.data(),
-                             0, 3 * sizeof(unsigned int), kTriangles);
-  rtcCommitGeometry(geometry);
-  RTCScene scene = rtcNewScene(device);
-  rtcSetSceneBuildQuality(scene, RTC_BUILD_QUALITY_MEDIUM);
-  rtcAttachGeometry(scene, geometry);
-  rtcReleaseGeometry(geometry);
-  rtcCommitScene(scene);
-  return scene;
-}
-
-RTCDevice embreeDevice() {
-  static const RTCDevice device = rtcNewDevice("threads=1");
-  return device;
 }
 
 void queryQBVH(benchmark::State& state) {
@@ -126,30 +102,14 @@ void queryQBVHSymmetric(benchmark::State& state) {
 
 void queryEmbree(benchmark::State& state) {
   const Workload& w = workload();
-  RTCScene scene = buildEmbreeScene(embreeDevice(), w);
+  // The scene one would build with Embree alone: shared buffers, default flags.
+  RTCScene scene = koEmbreeAnchor::buildScene(w.triangles, RTC_SCENE_FLAG_NONE);
   for (auto _ : state) {
     float sum = 0;
     for (int r = 0; r < kRays; ++r) {
-      RTCRayHit query;
-      query.ray.org_x = w.origins[r][0];
-      query.ray.org_y = w.origins[r][1];
-      query.ray.org_z = w.origins[r][2];
-      query.ray.tnear = 0;
-      query.ray.dir_x = w.directions[r][0];
-      query.ray.dir_y = w.directions[r][1];
-      query.ray.dir_z = w.directions[r][2];
-      query.ray.time = 0;
-      query.ray.tfar = std::numeric_limits<float>::infinity();
-      query.ray.mask = ~0u;
-      query.ray.id = 0;
-      query.ray.flags = 0;
-      query.hit.geomID = RTC_INVALID_GEOMETRY_ID;
-      query.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
-      RTCIntersectContext context;
-      rtcInitIntersectContext(&context);
-      rtcIntersect1(scene, &context, &query);
-      if (query.hit.geomID != RTC_INVALID_GEOMETRY_ID)
-        sum += query.ray.tfar;
+      const float distance = koEmbreeAnchor::nearestHit(scene, w.origins[r], w.directions[r]);
+      if (distance < std::numeric_limits<float>::infinity())
+        sum += distance;
     }
     benchmark::DoNotOptimize(sum);
   }
@@ -169,7 +129,7 @@ void buildQBVH(benchmark::State& state) {
 void buildEmbree(benchmark::State& state) {
   const Workload& w = workload();
   for (auto _ : state)
-    rtcReleaseScene(buildEmbreeScene(embreeDevice(), w));
+    rtcReleaseScene(koEmbreeAnchor::buildScene(w.triangles, RTC_SCENE_FLAG_NONE));
   state.SetItemsProcessed(state.iterations() * kTriangles);
 }
 
