@@ -1,10 +1,8 @@
 // Plans for the example box assemblies, checked against their geometry.
 
-#include "koDisassemblyHierarchy.h"
-#include "koDisassemblyHierarchyBuilder.h"
-#include "koDistantContacts.h"
 #include "koSampleAssemblies.h"
 #include "support/koHierarchyChecks.h"
+#include "support/koPlanned.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +11,6 @@
 namespace {
 
 using koSampleAssemblies::Assembly;
-
-struct Planned {
-  Planned(koBoxAssembly& assembly, unsigned int threads)
-      : hierarchy(assembly.meshGroups()), builder(hierarchy, assembly.diagram(), threads) {
-    koDistantContacts(builder).computeDistantContacts(threads, nullptr);
-    builder.initSolver();
-    testing::internal::CaptureStdout();
-    builder.computeGroupsHierarchy(0, nullptr);
-    testing::internal::GetCapturedStdout();
-  }
-  koDisassemblyHierarchy hierarchy;
-  koDisassemblyHierarchyBuilder builder;
-};
 
 // Whatever the assembly, the plan is a well-formed tree whose every split respects the contacts
 // it cuts, no part runs into another on its way out and every part ends up on its own. The
@@ -47,7 +32,7 @@ TEST(koBoxAssemblyHierarchy, EveryPlanIsCarriedOutPartByPart) {
   for (const auto& named : assemblies) {
     SCOPED_TRACE(named.name);
     Assembly assembly = named.make();
-    const Planned planned(*assembly, 2);
+    const koPlanned planned(assembly->meshGroups(), assembly->diagram(), 2);
     ASSERT_TRUE(isWellFormed(planned.hierarchy));
     EXPECT_TRUE(splitsRespectContacts(planned.builder));
     EXPECT_TRUE(splitsAreCollisionFree(*assembly, planned.builder)) << describe(planned.hierarchy);

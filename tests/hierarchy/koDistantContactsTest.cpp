@@ -10,6 +10,7 @@
 #include "koTessellatedShapes.h"
 #include "support/koCountingNotifier.h"
 #include "support/koHierarchyChecks.h"
+#include "support/koPlanned.h"
 #include "support/koSweepCheck.h"
 
 #include <gtest/gtest.h>
@@ -107,15 +108,9 @@ TEST(koDistantContacts, CoverUnderBoltHeadIsNotRemovedThroughIt) {
       assembly.meshes.push_back(mesh);
     assembly.partOfMesh = {0, 0, 0, 1, 2, 2};
     const koMeshGroups groups = assembly.makeGroups();
-    koContactDiagram diagram(groups, 2, nullptr);
-    diagram.computeDirectionSet(5.0f);
-    koDisassemblyHierarchy hierarchy(groups);
-    Builder builder(hierarchy, diagram, 2);
-    koDistantContacts(builder).computeDistantContacts(2, nullptr);
-    builder.initSolver();
-    testing::internal::CaptureStdout();
-    builder.computeGroupsHierarchy(0, nullptr);
-    testing::internal::GetCapturedStdout();
+    const koPlannedFromMeshes plan(groups);
+    const koContactDiagram& diagram = plan.diagram;
+    const koDisassemblyHierarchy& hierarchy = plan.planned->hierarchy;
 
     // The cover (group 1) moving up relative to the bolt (group 2) is blocked.
     unsigned int up = None;
@@ -123,7 +118,7 @@ TEST(koDistantContacts, CoverUnderBoltHeadIsNotRemovedThroughIt) {
       if (std::fabs(diagram.getDirectionFromId(k).Z()) > 0.99)
         up = k | (diagram.getDirectionFromId(k).Z() < 0 ? Builder::msOppositeFlag : 0);
     bool coverBlocked = false;
-    for (const std::vector<unsigned int>& edge : distantEdges(builder)) {
+    for (const std::vector<unsigned int>& edge : distantEdges(plan.planned->builder)) {
       const auto entries = edge.begin() + 2, scores = entries + (edge.size() - 2) / 2;
       coverBlocked =
           coverBlocked || (edge[0] == 1 && edge[1] == 2 && std::count(entries, scores, up));

@@ -1,10 +1,7 @@
-#include "koContactDiagram.h"
-#include "koDisassemblyHierarchy.h"
-#include "koDisassemblyHierarchyBuilder.h"
-#include "koDistantContacts.h"
 #include "koMeshAssemblies.h"
 #include "koSampleAssemblies.h"
 #include "support/koHierarchyChecks.h"
+#include "support/koPlanned.h"
 #include "support/koSweepCheck.h"
 
 #include <ko/koBBox.h>
@@ -36,18 +33,12 @@ float contactTolerance(const koMeshGroups& groups) {
 // a graze), and exactly `together` groups stay in leaves of several.
 void expectSweepFreePlan(const char* name, const koMeshGroups& groups, unsigned int together) {
   SCOPED_TRACE(name);
-  koContactDiagram diagram(groups, 2, nullptr);
-  diagram.computeDirectionSet(5.0f);
-  koDisassemblyHierarchy hierarchy(groups);
-  koDisassemblyHierarchyBuilder builder(hierarchy, diagram, 2);
-  koDistantContacts(builder).computeDistantContacts(2, nullptr);
-  builder.initSolver();
-  builder.computeGroupsHierarchy(0, nullptr);
-
+  const koPlannedFromMeshes plan(groups);
+  const koDisassemblyHierarchy& hierarchy = plan.planned->hierarchy;
   EXPECT_TRUE(isWellFormed(hierarchy));
-  EXPECT_TRUE(splitsRespectContacts(builder));
+  EXPECT_TRUE(splitsRespectContacts(plan.planned->builder));
   EXPECT_TRUE(splitsAreSweepFree(
-      hierarchy, [&](unsigned int k) { return diagram.getDirectionFromId(k); },
+      hierarchy, [&](unsigned int k) { return plan.diagram.getDirectionFromId(k); },
       contactTolerance(groups)))
       << describe(hierarchy);
   unsigned int togetherInLeaves = 0;
