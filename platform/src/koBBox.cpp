@@ -61,6 +61,16 @@ koBBox koBBox::unite(const koBBox& a, const koBBox& b) {
   return result;
 }
 
+koBBox koBBox::aroundTriangle(const Wm4::Vector3<float>& a, const Wm4::Vector3<float>& b,
+                              const Wm4::Vector3<float>& c) {
+  koBBox box;
+  for (int k = 0; k < 3; ++k) {
+    box.min[k] = std::min({a[k], b[k], c[k]});
+    box.max[k] = std::max({a[k], b[k], c[k]});
+  }
+  return box;
+}
+
 bool koBBox::contains(const Wm4::Vector3<float>& point) const {
   return min[0] <= point[0] && point[0] <= max[0] && min[1] <= point[1] && point[1] <= max[1] &&
          min[2] <= point[2] && point[2] <= max[2];

@@ -2,7 +2,6 @@
 
 #include <ko/koTriMesh.h>
 
-#include <algorithm>
 #include <cassert>
 
 koBVHTriangleContainer::koBVHTriangleContainer(const ko::koTriMesh& mesh) : mMesh(&mesh) {}
@@ -14,12 +13,7 @@ unsigned int koBVHTriangleContainer::getQuantity() const {
 koBBox koBVHTriangleContainer::getBBox(unsigned int i) const {
   Wm4::Vector3<float> a, b, c;
   getTriangle(i, a, b, c);
-  koBBox box;
-  for (int k = 0; k < 3; ++k) {
-    box.min[k] = std::min({a[k], b[k], c[k]});
-    box.max[k] = std::max({a[k], b[k], c[k]});
-  }
-  return box;
+  return koBBox::aroundTriangle(a, b, c);
 }
 
 void koBVHTriangleContainer::getTriangle(unsigned int i, Wm4::Vector3<float>& a,

@@ -48,15 +48,6 @@ void koMeshAndBVH::updateBVH() {
   const koBVHTriangleContainer triangles(*mesh);
   const unsigned int noTriangles = triangles.getQuantity();
 
-  faceNormals.resize(noTriangles);
-  Wm4::Vector3<float> p0, p1, p2;
-  for (unsigned int i = 0; i < noTriangles; ++i) {
-    triangles.getTriangle(i, p0, p1, p2);
-    const Wm4::Vector3<float> normal = (p1 - p0).Cross(p2 - p0);
-    // No guard for zero area: the non-finite normal keeps such triangles in the facing test.
-    faceNormals[i] = normal * (1.0f / normal.Length());
-  }
-
   delete bvh;
   bvh = nullptr;
   delete qbvh;
@@ -64,10 +55,18 @@ void koMeshAndBVH::updateBVH() {
   bvh = new koGenericBVH();
   qbvh = new koQBVH();
 
+  // One pass over the triangles gives both their normals and the builder's inputs.
+  faceNormals.resize(noTriangles);
   koLinearGenericBVHBuilder builder;
   builder.setup(noTriangles);
-  for (unsigned int i = 0; i < noTriangles; ++i)
-    builder.setPrimitive(i, triangles.getBBox(i), i);
+  Wm4::Vector3<float> p0, p1, p2;
+  for (unsigned int i = 0; i < noTriangles; ++i) {
+    triangles.getTriangle(i, p0, p1, p2);
+    const Wm4::Vector3<float> normal = (p1 - p0).Cross(p2 - p0);
+    // No guard for zero area: the non-finite normal keeps such triangles in the facing test.
+    faceNormals[i] = normal * (1.0f / normal.Length());
+    builder.setPrimitive(i, koBBox::aroundTriangle(p0, p1, p2), i);
+  }
   builder.build(*bvh, nullptr, kMeshBVHGridBits);
   builder.releasePrimitives();
 

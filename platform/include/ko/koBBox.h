@@ -27,6 +27,9 @@ public:
   void grow(const koBBox& other);
   // The smallest box holding both.
   static koBBox unite(const koBBox& a, const koBBox& b);
+  // The box of a triangle's three corners.
+  static koBBox aroundTriangle(const Wm4::Vector3<float>& a, const Wm4::Vector3<float>& b,
+                               const Wm4::Vector3<float>& c);
 
   bool contains(const Wm4::Vector3<float>& point) const;
   // True when the boxes share a point (touching counts); false if either is empty.
