@@ -106,6 +106,13 @@ void tolvanePipeline::fillPlan() {
     const Wm4::Vector3<float>& t = mExplosion->getFinalPerGroupTranslation(p);
     mPlan.parts[p].translation = {t.X(), t.Y(), t.Z()};
   }
+  mExplosion->bakeAxes();
+  for (unsigned int a = 0; a < mExplosion->getNoAxes(); ++a) {
+    const koExplosionDiagram::tAxis& axis = mExplosion->getAxis(a);
+    if (axis.groupA != koExplosionDiagram::NoGroupA && axis.groupB != koExplosionDiagram::None)
+      mPlan.axes.push_back({{axis.start.X(), axis.start.Y(), axis.start.Z()},
+                            {axis.end.X(), axis.end.Y(), axis.end.Z()}});
+  }
   for (unsigned int k = 0; k < mDiagram->getNoDirections(); ++k) {
     const Wm4::Vector3<double>& d = mDiagram->getDirectionFromId(k);
     mPlan.directions.push_back({d.X(), d.Y(), d.Z()});

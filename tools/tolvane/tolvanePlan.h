@@ -21,9 +21,24 @@ struct tolvanePlan {
     unsigned int direction;
   };
 
+  // A drawn explode axis of one split, in the exploded pose, world space.
+  struct tAxis {
+    std::array<float, 3> start;
+    std::array<float, 3> end;
+  };
+  // The motion of one part: its world offset from the assembled place at key times in seconds,
+  // linear in between and held after the last key. A part that never moves has no keys.
+  struct tTrack {
+    std::vector<float> times;  // ascending
+    std::vector<std::array<float, 3>> offsets;
+  };
+
   std::vector<tPart> parts;
   std::vector<tSplit> hierarchy;  // in node-id order (preorder: a split before its children)
   std::vector<std::array<double, 3>> directions;
+  std::vector<tAxis> axes;
+  // Per part, the exploded view's animation (empty for a single part).
+  std::vector<tTrack> tracks;
   float gap = 0.0f;
   std::vector<std::pair<std::string, double>> timingsMs;  // stage and milliseconds, in run order
 };
