@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -33,7 +34,9 @@ class TolvaneCommandLine : public ::testing::Test {
 protected:
   void SetUp() override {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() / ("tolvane-" + std::string(test->name()));
+    // The process id keeps runs of other builds on this machine out of the folder.
+    dir = fs::temp_directory_path() /
+          ("tolvane-" + std::string(test->name()) + "-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -94,6 +97,7 @@ TEST_F(TolvaneCommandLine, PlansAStackOfBoxesTheSameOnAnyThreadCount) {
   const std::string exploded = readFile(dir / "a" / "exploded.obj");
   EXPECT_NE(exploded.find("o box2"), std::string::npos);
   EXPECT_EQ(exploded, readFile(dir / "b" / "exploded.obj"));
+  EXPECT_EQ(readFile(dir / "a" / "preview.png"), readFile(dir / "b" / "preview.png"));
   nlohmann::json other = nlohmann::json::parse(readFile(dir / "b" / "plan.json"));
   plan.erase("timings");
   other.erase("timings");
