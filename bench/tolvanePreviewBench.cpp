@@ -9,10 +9,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -93,8 +95,9 @@ void BM_EmbreeAnchor(benchmark::State& state) {
   const Vec right = forward.UnitCross(Vec::UNIT_Z), up = right.Cross(forward);
   const float kInf = std::numeric_limits<float>::infinity();
   Vec low(kInf, kInf, kInf), high(-kInf, -kInf, -kInf);
-  for (size_t i = 0; i + 3 <= w.triangles.positions.size(); i += 3) {
-    const Vec p(w.triangles.positions[i], w.triangles.positions[i + 1], w.triangles.positions[i + 2]);
+  const std::vector<float>& positions = w.triangles.positions;
+  for (size_t i = 0; i + 3 <= positions.size(); i += 3) {
+    const Vec p(positions[i], positions[i + 1], positions[i + 2]);
     const Vec v(p.Dot(right), p.Dot(up), p.Dot(forward));
     for (int k = 0; k < 3; ++k)
       low[k] = std::min(low[k], v[k]), high[k] = std::max(high[k], v[k]);

@@ -135,8 +135,9 @@ private:
     for (int t = 0; t < mesh.GetTriangleQuantity(); ++t) {
       int v0 = 0, v1 = 0, v2 = 0;
       mesh.GetTriangle(t, v0, v1, v2);
-      indices[3 * t] = unsigned(v0), indices[3 * t + 1] = unsigned(v1),
-                  indices[3 * t + 2] = unsigned(v2);
+      indices[3 * t] = unsigned(v0);
+      indices[3 * t + 1] = unsigned(v1);
+      indices[3 * t + 2] = unsigned(v2);
     }
     rtcCommitGeometry(geometry);
     rtcAttachGeometry(scene, geometry);

@@ -14,14 +14,15 @@ struct tolvaneImage {
   std::vector<unsigned char> rgb;  // width * height * 3 bytes
 };
 
-// The assembled pose on the left half and the exploded pose (part p moved by
-// plan.parts[p].translation) on the right, ray-cast with Embree. The camera is orthographic and
-// looks along (-1, -1.4, -0.9), down onto the x-y plane with +z up on screen: a Z-up model is
-// seen from above at three quarters, a Y-up one from above but lying on its side. Each half is
-// centred on its own pose, both at the scale that fits the larger one. Parts take colours from a
-// fixed palette by part index, lit by a lamp riding with the camera, with some ambient, and outlined where they
-// stand in front of something else. The plan's axes are dark lines on the right half, hidden
-// where a part is in front of them. The same input gives the same picture, bit for bit.
+// The assembled pose on the left half and the exploded pose on the right (part p moved by
+// plan.parts[p].translation; plan.parts holds one entry per part), ray-cast with Embree. The
+// camera is orthographic and looks along (-1, -1.4, -0.9), down onto the x-y plane with +z up on
+// screen: a Z-up model is seen from above at three quarters, a Y-up one from above but lying on
+// its side. Each half is centred on its own pose, both at the scale that fits the larger one.
+// Parts take colours from a fixed palette by part index, lit by a lamp riding with the camera
+// plus some ambient, and outlined where they stand in front of something else. The plan's axes
+// are dark lines on the right half, hidden where a part is in front of them. The same input
+// gives the same picture, bit for bit.
 tolvaneImage renderPreview(const tolvaneImport& import, const tolvaneParts& parts,
                            const tolvanePlan& plan, unsigned int width = 1200,
                            unsigned int height = 600);
