@@ -99,6 +99,7 @@ TEST_F(TolvaneCommandLine, PlansAStackOfBoxesTheSameOnAnyThreadCount) {
   const std::string exploded = readFile(dir / "a" / "exploded.obj");
   EXPECT_NE(exploded.find("o box2"), std::string::npos);
   EXPECT_EQ(exploded, readFile(dir / "b" / "exploded.obj"));
+  EXPECT_EQ(readFile(dir / "a" / "preview.png"), readFile(dir / "b" / "preview.png"));
   nlohmann::json other = nlohmann::json::parse(readFile(dir / "b" / "plan.json"));
   plan.erase("timings");
   other.erase("timings");

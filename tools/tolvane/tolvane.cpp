@@ -5,6 +5,7 @@
 #include "tolvaneInputError.h"
 #include "tolvaneParts.h"
 #include "tolvanePipeline.h"
+#include "tolvanePreview.h"
 
 #include <koTolvaneLibVersion.h>
 #include <ko/koSystemUtils.h>
@@ -97,6 +98,9 @@ void run(const tCommandLine& line) {
   const std::string planPath = (dir / "plan.json").string();
   if (!writePlanJson(pipeline.plan(), planPath))
     throw tolvaneInputError(planPath + ": cannot write the file");
+  const std::string previewPath = (dir / "preview.png").string();
+  if (!writePreview(import, parts, pipeline.plan(), previewPath))
+    throw tolvaneInputError(previewPath + ": cannot write the file");
   const std::string explodedPath = (dir / "exploded.obj").string();
   if (!pipeline.saveExploded(explodedPath))
     throw tolvaneInputError(explodedPath + ": cannot write the file");
