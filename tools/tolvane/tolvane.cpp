@@ -111,7 +111,7 @@ void run(const tCommandLine& line) {
       throw tolvaneInputError(removalPath + ": cannot write the file");
   }
   if (talk)
-    std::printf("%zu parts, %zu splits: wrote plan.json and exploded.obj into %s\n",
+    std::printf("%zu parts, %zu splits: wrote plan.json, exploded.obj and preview.png into %s\n",
                 parts.partNames.size(), pipeline.plan().hierarchy.size(),
                 line.outputDir.c_str());
 }
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   app.add_option("inputs", line.inputs,
                  "Assembly files of any format assimp reads, or folders of part files")
       ->required();
-  app.add_option("-o,--output", line.outputDir, "Folder for plan.json and exploded.obj")
+  app.add_option("-o,--output", line.outputDir, "Output folder")
       ->required();
   app.add_option("--threads", line.settings.threads, "Worker threads")
       ->capture_default_str()->check(CLI::Range(1u, 256u));
