@@ -1,6 +1,7 @@
 // tolvane: plans how an assembly read from files comes apart, and writes the plan and the
 // exploded pose into a folder. Exit codes: 0 done, 1 bad input, 2 bad command line.
 
+#include "tolvaneGlb.h"
 #include "tolvaneImport.h"
 #include "tolvaneInputError.h"
 #include "tolvaneParts.h"
@@ -54,8 +55,11 @@ void run(const tCommandLine& line) {
   const std::string explodedPath = (dir / "exploded.obj").string();
   if (!pipeline.saveExploded(explodedPath))
     throw tolvaneInputError(explodedPath + ": cannot write the file");
+  const std::string glbPath = (dir / "exploded.glb").string();
+  if (!writeAnimatedGlb(import, parts, pipeline.plan().tracks, glbPath))
+    throw tolvaneInputError(glbPath + ": cannot write the file");
   if (talk)
-    std::printf("%zu parts, %zu splits: wrote plan.json and exploded.obj into %s\n",
+    std::printf("%zu parts, %zu splits: wrote plan.json, exploded.obj and exploded.glb into %s\n",
                 parts.partNames.size(), pipeline.plan().hierarchy.size(),
                 line.outputDir.c_str());
 }
@@ -73,7 +77,7 @@ int main(int argc, char** argv) {
   app.add_option("inputs", line.inputs,
                  "Assembly files of any format assimp reads, or folders of part files")
       ->required();
-  app.add_option("-o,--output", line.outputDir, "Folder for plan.json and exploded.obj")
+  app.add_option("-o,--output", line.outputDir, "Folder for plan.json, exploded.obj and exploded.glb")
       ->required();
   app.add_option("--threads", line.settings.threads, "Worker threads")
       ->capture_default_str()->check(CLI::Range(1u, 256u));
