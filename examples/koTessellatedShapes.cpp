@@ -4,6 +4,7 @@
 #include <ko/koIndexBuffer.h>
 #include <ko/koVertexBuffer.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -20,6 +21,23 @@ public:
     return static_cast<int>(mPositions.size()) - 1;
   }
   void addTriangle(int a, int b, int c) { mIndices.insert(mIndices.end(), {a, b, c}); }
+  // The triangle wound to face along `facing`.
+  void addFacing(int a, int b, int c, const Vec3& facing) {
+    const Vec3 normal = (mPositions[b] - mPositions[a]).Cross(mPositions[c] - mPositions[a]);
+    if (normal.Dot(facing) >= 0.0f)
+      addTriangle(a, b, c);
+    else
+      addTriangle(a, c, b);
+  }
+  // A planar quad of four new vertices in order around it, facing along normal.
+  void addQuad(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, const Vec3& normal) {
+    const int first = addVertex(a, normal);
+    addVertex(b, normal);
+    addVertex(c, normal);
+    addVertex(d, normal);
+    addFacing(first, first + 1, first + 2, normal);
+    addFacing(first, first + 2, first + 3, normal);
+  }
 
   // A grid of (columns + 1) x (rows + 1) vertices, corner + i/columns u + j/rows v, with the
   // given normal for all; quads are split into two counter-clockwise triangles seen from the
@@ -162,5 +180,112 @@ ko::koTriMesh* makeTube(const std::string& name, const Vec3& baseCentre, float i
   addSide(writer, baseCentre, innerRadius, height, segments, rings, false);
   addCap(writer, baseCentre, innerRadius, outerRadius, 0.0f, segments, false);
   addCap(writer, baseCentre, innerRadius, outerRadius, height, segments, true);
+  return writer.finish(name);
+}
+
+namespace {
+
+// The ring of a hole's cell on the face at height z: the hole's rim (inner) and the cell's sides
+// (outer), point k of one facing point k of the other. A round hole's outer points are its rim's
+// directions carried to the cell's sides, snapped onto them exactly.
+void holeRing(const koBlockHole& hole, float z, int segments, std::vector<Vec3>& inner,
+              std::vector<Vec3>& outer) {
+  const Vec3 centre(hole.x, hole.y, z);
+  inner.clear();
+  outer.clear();
+  if (hole.square) {
+    const float sx[4] = {-1, 1, 1, -1}, sy[4] = {-1, -1, 1, 1};
+    for (int k = 0; k < 4; ++k) {
+      inner.push_back(centre + Vec3(sx[k] * hole.radius, sy[k] * hole.radius, 0.0f));
+      outer.push_back(centre + Vec3(sx[k] * hole.halfX, sy[k] * hole.halfY, 0.0f));
+    }
+    return;
+  }
+  for (int i = 0; i < segments; ++i) {
+    const Vec3 direction = radial(i, segments);
+    inner.push_back(centre + direction * hole.radius);
+    const float ax = std::fabs(direction.X()), ay = std::fabs(direction.Y());
+    const float reach = std::min(ax > 0.0f ? hole.halfX / ax : 1e30f,
+                                 ay > 0.0f ? hole.halfY / ay : 1e30f);
+    Vec3 side = centre + direction * reach;
+    if (ax * hole.halfY >= ay * hole.halfX * (1.0f - 1e-5f))
+      side.X() = hole.x + (direction.X() > 0.0f ? hole.halfX : -hole.halfX);
+    if (ay * hole.halfX >= ax * hole.halfY * (1.0f - 1e-5f))
+      side.Y() = hole.y + (direction.Y() > 0.0f ? hole.halfY : -hole.halfY);
+    outer.push_back(side);
+  }
+}
+
+} // namespace
+
+ko::koTriMesh* makeHoledBlock(const std::string& name, const Vec3& minCorner,
+                              const Vec3& maxCorner, const std::vector<koBlockHole>& holes,
+                              int segments) {
+  MeshWriter writer;
+  // Top and bottom: the grid cut by every cell's sides, less the cells, and each cell's ring.
+  std::vector<float> xs{minCorner.X(), maxCorner.X()}, ys{minCorner.Y(), maxCorner.Y()};
+  for (const koBlockHole& hole : holes) {
+    xs.insert(xs.end(), {hole.x - hole.halfX, hole.x + hole.halfX});
+    ys.insert(ys.end(), {hole.y - hole.halfY, hole.y + hole.halfY});
+  }
+  for (std::vector<float>* cuts : {&xs, &ys}) {
+    std::sort(cuts->begin(), cuts->end());
+    cuts->erase(std::unique(cuts->begin(), cuts->end()), cuts->end());
+  }
+  const auto inCell = [&](float x, float y) {
+    return std::any_of(holes.begin(), holes.end(), [&](const koBlockHole& hole) {
+      return std::fabs(x - hole.x) < hole.halfX && std::fabs(y - hole.y) < hole.halfY;
+    });
+  };
+  std::vector<Vec3> inner, outer;
+  for (const float z : {minCorner.Z(), maxCorner.Z()}) {
+    const Vec3 normal(0.0f, 0.0f, z == maxCorner.Z() ? 1.0f : -1.0f);
+    for (size_t i = 0; i + 1 < xs.size(); ++i)
+      for (size_t j = 0; j + 1 < ys.size(); ++j)
+        if (!inCell(0.5f * (xs[i] + xs[i + 1]), 0.5f * (ys[j] + ys[j + 1])))
+          writer.addQuad(Vec3(xs[i], ys[j], z), Vec3(xs[i + 1], ys[j], z),
+                         Vec3(xs[i + 1], ys[j + 1], z), Vec3(xs[i], ys[j + 1], z), normal);
+    for (const koBlockHole& hole : holes) {
+      holeRing(hole, z, segments, inner, outer);
+      const int n = static_cast<int>(inner.size());
+      for (int k = 0; k < n; ++k)
+        writer.addQuad(inner[k], outer[k], outer[(k + 1) % n], inner[(k + 1) % n], normal);
+    }
+  }
+  // The hole walls, facing the axis: smooth for round holes, flat for square ones.
+  for (const koBlockHole& hole : holes) {
+    std::vector<Vec3> top;
+    holeRing(hole, maxCorner.Z(), segments, top, outer);
+    holeRing(hole, minCorner.Z(), segments, inner, outer);
+    const int n = static_cast<int>(inner.size());
+    const Vec3 axis(hole.x, hole.y, 0.0f);
+    for (int k = 0; k < n; ++k) {
+      const int next = (k + 1) % n;
+      if (hole.square) {
+        Vec3 facing = axis - 0.5f * (inner[k] + inner[next]);
+        facing.Z() = 0.0f;
+        writer.addQuad(inner[k], inner[next], top[next], top[k], facing);
+        continue;
+      }
+      const int first = writer.addVertex(inner[k], -radial(k, segments));
+      writer.addVertex(inner[next], -radial(next, segments));
+      writer.addVertex(top[next], -radial(next, segments));
+      writer.addVertex(top[k], -radial(k, segments));
+      const Vec3 facing = -(radial(k, segments) + radial(next, segments));
+      writer.addFacing(first, first + 1, first + 2, facing);
+      writer.addFacing(first, first + 2, first + 3, facing);
+    }
+  }
+  // The four outer sides.
+  const Vec3& a = minCorner;
+  const Vec3& b = maxCorner;
+  writer.addQuad(Vec3(a.X(), a.Y(), a.Z()), Vec3(b.X(), a.Y(), a.Z()), Vec3(b.X(), a.Y(), b.Z()),
+                 Vec3(a.X(), a.Y(), b.Z()), Vec3(0, -1, 0));
+  writer.addQuad(Vec3(a.X(), b.Y(), a.Z()), Vec3(b.X(), b.Y(), a.Z()), Vec3(b.X(), b.Y(), b.Z()),
+                 Vec3(a.X(), b.Y(), b.Z()), Vec3(0, 1, 0));
+  writer.addQuad(Vec3(a.X(), a.Y(), a.Z()), Vec3(a.X(), b.Y(), a.Z()), Vec3(a.X(), b.Y(), b.Z()),
+                 Vec3(a.X(), a.Y(), b.Z()), Vec3(-1, 0, 0));
+  writer.addQuad(Vec3(b.X(), a.Y(), a.Z()), Vec3(b.X(), b.Y(), a.Z()), Vec3(b.X(), b.Y(), b.Z()),
+                 Vec3(b.X(), a.Y(), b.Z()), Vec3(1, 0, 0));
   return writer.finish(name);
 }

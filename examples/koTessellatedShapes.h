@@ -4,6 +4,7 @@
 #include <ko/koTriMesh.h>
 
 #include <string>
+#include <vector>
 
 // Finely tessellated closed solids, as a CAD exporter writes them: positions and normals, every
 // face (or the curved side) with vertices of its own, outward-facing counter-clockwise triangles,
@@ -24,3 +25,20 @@ ko::koTriMesh* makeCylinder(const std::string& name, const Wm4::Vector3<float>& 
 ko::koTriMesh* makeTube(const std::string& name, const Wm4::Vector3<float>& baseCentre,
                         float innerRadius, float outerRadius, float height, int segments,
                         int rings);
+
+// A hole along z through a block, in the middle of a rectangular cell of the block's top face
+// (the cells of one block must not overlap): round of the given radius, cut into as many
+// segments as makeCylinder's (so that a cylinder of that radius fits it facet to facet), or
+// square with half side `radius` when square is set.
+struct koBlockHole {
+  float x, y;           // the hole's axis
+  float halfX, halfY;   // the cell's half sides, larger than the radius
+  float radius;
+  bool square = false;
+};
+
+// An axis-aligned block with holes along z from its bottom to its top face. The faces are flat
+// and the hole walls' normals point at the axis; top and bottom are cut along the cells' sides.
+ko::koTriMesh* makeHoledBlock(const std::string& name, const Wm4::Vector3<float>& minCorner,
+                              const Wm4::Vector3<float>& maxCorner,
+                              const std::vector<koBlockHole>& holes, int segments);

@@ -1,6 +1,7 @@
 // tolvane: plans how an assembly read from files comes apart, and writes the plan and the
 // exploded pose into a folder. Exit codes: 0 done, 1 bad input, 2 bad command line.
 
+#include "tolvaneGlb.h"
 #include "tolvaneImport.h"
 #include "tolvaneInputError.h"
 #include "tolvaneParts.h"
@@ -104,14 +105,21 @@ void run(const tCommandLine& line) {
   const std::string explodedPath = (dir / "exploded.obj").string();
   if (!pipeline.saveExploded(explodedPath))
     throw tolvaneInputError(explodedPath + ": cannot write the file");
+  const std::string glbPath = (dir / "exploded.glb").string();
+  if (!writeAnimatedGlb(import, parts, pipeline.plan().tracks, glbPath))
+    throw tolvaneInputError(glbPath + ": cannot write the file");
   if (!line.removePart.empty()) {
-    const std::string removalPath =
-        (dir / ("remove-" + fileNameOf(line.removePart) + ".json")).string();
-    if (!writeRemovalJson(pipeline.removal(removed), parts, removalPath))
-      throw tolvaneInputError(removalPath + ": cannot write the file");
+    const tolvaneRemoval removal = pipeline.removal(removed);
+    const std::filesystem::path stem = dir / ("remove-" + fileNameOf(line.removePart));
+    const std::string jsonPath = stem.string() + ".json", glbPath = stem.string() + ".glb";
+    if (!writeRemovalJson(removal, parts, jsonPath))
+      throw tolvaneInputError(jsonPath + ": cannot write the file");
+    if (!writeAnimatedGlb(import, parts, removal.tracks, glbPath))
+      throw tolvaneInputError(glbPath + ": cannot write the file");
   }
   if (talk)
-    std::printf("%zu parts, %zu splits: wrote plan.json, exploded.obj and preview.png into %s\n",
+    std::printf("%zu parts, %zu splits: wrote plan.json, exploded.obj, exploded.glb and "
+                "preview.png into %s\n",
                 parts.partNames.size(), pipeline.plan().hierarchy.size(),
                 line.outputDir.c_str());
 }
