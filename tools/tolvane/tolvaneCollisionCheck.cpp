@@ -4,6 +4,7 @@
 #include <koMeshAndBVH.h>
 
 #include <ko/koAttributes.h>
+#include <ko/koGenericBVH.h>
 #include <ko/koIndexBuffer.h>
 #include <ko/koMeshProcessing.h>
 #include <ko/koPointer.h>
@@ -110,6 +111,7 @@ bool equal(const std::array<float, 3>& a, const std::array<float, 3>& b) {
 struct tolvaneCollisionCheck::tShrunkPart {
   ko::koPointer<ko::koTriMesh> mesh;
   std::vector<Wm4::Vector3<float>> rest;  // shrunk positions in the assembled pose
+  std::vector<koGenericBVH::tNode> restNodes;  // its triangle hierarchy there
   std::array<float, 3> offset{0.0f, 0.0f, 0.0f};
 };
 
@@ -151,6 +153,8 @@ tolvaneCollisionCheck::tolvaneCollisionCheck(const tolvaneImport& import,
     mParts.push_back(std::move(part));
   }
   koContactFaces::InitializeBVHList(meshes, mMeshes);
+  for (size_t p = 0; p < mParts.size(); ++p)
+    mParts[p]->restNodes = mMeshes[p].bvh->nodes;
 }
 
 tolvaneCollisionCheck::~tolvaneCollisionCheck() = default;
@@ -164,24 +168,46 @@ void tolvaneCollisionCheck::placeParts(const std::vector<tolvanePlan::tTrack>& t
       continue;
     part.offset = offset;
     const Wm4::Vector3<float> shift(offset[0], offset[1], offset[2]);
+    // A translated part keeps its hierarchy: only the boxes move, by the same float additions
+    // as the vertices, so each box still holds its triangles exactly. (The distance queries do
+    // not use the ray hierarchy, which stays where it was built.)
     ko::koVertexBuffer& vertices = *part.mesh->VBuffer;
     for (int v = 0; v < vertices.GetVertexQuantity(); ++v)
       vertices.Position3(v) = part.rest[v] + shift;
-    mMeshes[p].updateBVH();
+    std::vector<koGenericBVH::tNode>& nodes = mMeshes[p].bvh->nodes;
+    for (size_t n = 0; n < nodes.size(); ++n) {
+      nodes[n].box.min = part.restNodes[n].box.min + shift;
+      nodes[n].box.max = part.restNodes[n].box.max + shift;
+    }
   }
 }
 
-std::optional<tolvanePlan::tCollision> tolvaneCollisionCheck::collisionAt(float time) const {
+std::optional<tolvanePlan::tCollision> tolvaneCollisionCheck::collisionAt(float time) {
   // Faces shrunk apart by twice the margin are not reported at a quarter of it.
-  std::vector<koContactFaces::tCollisionData> collisions;
-  koContactFaces::DetectCollisions(mMeshes, collisions, 0.25f * mMargin);
-  for (const koContactFaces::tCollisionData& pair : collisions) {
-    const std::array<float, 3>& a = mParts[pair.partA]->offset;
-    const std::array<float, 3>& b = mParts[pair.partB]->offset;
-    // Parts travelling together reach equal offsets through differently rounded key sums.
-    const float moved = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
-    if (moved > 0.01f * mMargin)
-      return tolvanePlan::tCollision{time, pair.partA, pair.partB};
+  const float tolerance = 0.25f * mMargin;
+  const unsigned int n = static_cast<unsigned int>(mParts.size());
+  for (unsigned int a = 0; a < n; ++a) {
+    for (unsigned int b = a + 1; b < n; ++b) {
+      // Only a pair whose relative place changed since it was last found clear can collide now.
+      std::array<float, 3>& checked = mCheckedRelative[a * n + b];
+      const std::array<float, 3>& offsetA = mParts[a]->offset;
+      const std::array<float, 3>& offsetB = mParts[b]->offset;
+      const std::array<float, 3> relative{offsetB[0] - offsetA[0], offsetB[1] - offsetA[1],
+                                          offsetB[2] - offsetA[2]};
+      if (equal(relative, checked))
+        continue;
+      // Parts travelling together reach equal offsets through differently rounded key sums.
+      const bool moved = std::hypot(relative[0], relative[1], relative[2]) > 0.01f * mMargin;
+      koBBox reach = mMeshes[a].bvh->nodes.empty() ? koBBox() : mMeshes[a].bvh->nodes[0].box;
+      reach.min -= Wm4::Vector3<float>(tolerance, tolerance, tolerance);
+      reach.max += Wm4::Vector3<float>(tolerance, tolerance, tolerance);
+      const bool near = !mMeshes[b].bvh->nodes.empty() &&
+                        reach.overlaps(mMeshes[b].bvh->nodes[0].box);
+      if (moved && near &&
+          koContactFaces(&mMeshes[a], &mMeshes[b], tolerance).computeMinDistance() <= tolerance)
+        return tolvanePlan::tCollision{time, a, b};
+      checked = relative;
+    }
   }
   return std::nullopt;
 }
@@ -195,6 +221,7 @@ std::optional<tolvanePlan::tCollision> tolvaneCollisionCheck::findFirstCollision
   keyTimes.erase(std::unique(keyTimes.begin(), keyTimes.end()), keyTimes.end());
 
   mFramesChecked = 0;
+  mCheckedRelative.assign(mParts.size() * mParts.size(), std::array<float, 3>{});
   for (size_t k = 0; k < keyTimes.size(); ++k) {
     unsigned int frames = 1;
     if (k > 0) {

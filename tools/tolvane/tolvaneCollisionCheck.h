@@ -35,12 +35,16 @@ public:
 
 private:
   struct tShrunkPart;
-  // Moves every part to its offset at `time`; rebuilds the hierarchies of those that moved.
+  // Moves every part to its offset at `time`.
   void placeParts(const std::vector<tolvanePlan::tTrack>& tracks, float time);
-  std::optional<tolvanePlan::tCollision> collisionAt(float time) const;
+  // The first pair (by index) that collides with the parts where they are now.
+  std::optional<tolvanePlan::tCollision> collisionAt(float time);
 
   std::vector<std::unique_ptr<tShrunkPart>> mParts;
   std::vector<koMeshAndBVH> mMeshes;
+  // Per pair (a, b), a < b, at a * n + b: b's offset minus a's when the pair was last found
+  // clear (zero: the assembled pose, taken as given).
+  std::vector<std::array<float, 3>> mCheckedRelative;
   float mMargin;
   float mFrameSpacing;
   unsigned int mFramesChecked = 0;
