@@ -23,8 +23,11 @@ test-sanitize: deps
 	cmake --build --preset sanitize
 	ctest --preset sanitize
 
-# Writes its OBJ files into build/default.
+# Plans the bundled gearbox with the command-line host into build/demo (plan.json, exploded.glb,
+# exploded.obj, preview.png and the steps that free the input gear), then runs the C++ example
+# host, which writes its OBJ files into build/default.
 demo: build
+	build/default/tools/tolvane/tolvane examples/data/gearbox.glb -o build/demo --remove input-gear
 	cd build/default && examples/koDemo
 
 bench: build
