@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <map>
 
+#include <unistd.h>
+
 namespace {
 
 struct tCommandLine {
@@ -37,6 +39,9 @@ void run(const tCommandLine& line) {
   prepareOutputDir(line.outputDir);
   const double start = ko::koSystemUtils::GetTimeBaseMs();
   tolvaneImport import = importAssembly(line.inputs);
+  for (const std::string& warning : import.warnings)
+    if (!line.settings.quiet)
+      std::fprintf(stderr, "tolvane: warning: %s\n", warning.c_str());
   const tolvaneParts parts = line.groupsFile.empty()
                                  ? groupParts(import, line.groupBy)
                                  : groupPartsByMap(import, line.groupsFile);
@@ -103,6 +108,7 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
   line.settings.distantContacts = !noDistant;
+  line.settings.progress = !line.settings.quiet && isatty(STDERR_FILENO);
   try {
     run(line);
   } catch (const tolvaneInputError& e) {

@@ -15,6 +15,7 @@ struct tolvaneSettings {
   float gap = -1.0f;  // negative: a tenth of the assembly's largest extent
   bool distantContacts = true;
   bool quiet = false;  // silences the library's timing lines on standard output
+  bool progress = false;  // progress bars of the long stages on standard error
 };
 
 // Runs the library from the imported meshes to the exploded view and keeps its objects, which
