@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -33,7 +34,9 @@ class TolvaneCommandLine : public ::testing::Test {
 protected:
   void SetUp() override {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() / ("tolvane-" + std::string(test->name()));
+    // The process id keeps runs of other checkouts on this machine out of the way.
+    dir = fs::temp_directory_path() /
+          ("tolvane-" + std::string(test->name()) + "-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }

@@ -34,6 +34,7 @@ TEST(TolvaneImport, KeepsExactlyTheTrianglesWithAnArea) {
   std::ostringstream obj;
   std::multiset<tTriangle> expected;
   size_t noCollinear = 0;  // flat with three distinct corners, which no index comparison finds
+  std::set<std::array<int64_t, 3>> points;
   for (size_t i = 0; i < kNoTriangles; ++i) {
     tTriangle t;
     for (auto& corner : t)
@@ -42,6 +43,7 @@ TEST(TolvaneImport, KeepsExactlyTheTrianglesWithAnArea) {
     if (i % 4 == 0)
       for (int c = 0; c < 3; ++c)
         t[2][c] = 2 * t[1][c] - t[0][c];
+    points.insert(t.begin(), t.end());
     for (const auto& corner : t)
       obj << "v " << corner[0] << " " << corner[1] << " " << corner[2] << "\n";
     obj << "f -3 -2 -1\n";
@@ -59,6 +61,7 @@ TEST(TolvaneImport, KeepsExactlyTheTrianglesWithAnArea) {
   const tolvaneImport import = importObj(obj.str());
   ASSERT_EQ(import.instances.size(), 1u);
   const ko::koTriMesh& mesh = *import.instances[0].mesh;
+  EXPECT_EQ(size_t(mesh.VBuffer->GetVertexQuantity()), points.size()) << "equal corners joined";
   std::multiset<tTriangle> kept;
   for (int f = 0; f < mesh.GetTriangleQuantity(); ++f) {
     int corners[3];

@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
       ->excludes(groupBy);
   bool noDistant = false;
   app.add_flag("--no-distant", noDistant, "Skip the blocking of parts that do not touch");
-  app.add_flag("--quiet", line.settings.quiet, "Print nothing on standard output");
+  app.add_flag("--quiet", line.settings.quiet,
+               "Print nothing on standard output, and no warnings or progress bars");
 
   try {
     app.parse(argc, argv);

@@ -21,7 +21,7 @@ struct tolvaneConvertedMesh {
 };
 
 // Copies the triangles of one mesh, positions mapped by the node's world matrix and normals by its
-// inverse transpose; points and lines are dropped, and so are triangles without an area (a repeated
+// inverse transpose, vertices of equal position and normal joined; points and lines are dropped, and so are triangles without an area (a repeated
 // index, or a zero cross product of the stored positions). Throws tolvaneInputError, prefixed with
 // `where`, for an index out of range and for a coordinate that is not finite or too large.
 tolvaneConvertedMesh convertMesh(const aiMesh& source, const aiMatrix4x4& world,
