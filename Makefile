@@ -1,6 +1,6 @@
 # Entry points: `make test` (both builds, every test), `make demo`, `make bench`, `make fuzz`.
 # Configuration lives in CMakePresets.json: "default" (RelWithDebInfo) and "sanitize"
-# (Debug with AddressSanitizer + UBSan).
+# (Debug with AddressSanitizer + UBSan), and "fuzz" (clang, libFuzzer) for `make fuzz`.
 
 .PHONY: all deps build test test-default test-sanitize demo bench fuzz clean
 
@@ -40,8 +40,10 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	mkdir -p build/fuzz/corpus
-	build/fuzz/tests/tolvaneImportFuzzer build/fuzz/corpus tests/tools/fuzz/seeds \
-	  -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=build/fuzz/
+	LSAN_OPTIONS=suppressions=tests/tools/fuzz/lsan-assimp.supp \
+	  build/fuzz/tests/tolvaneImportFuzzer build/fuzz/corpus tests/tools/fuzz/seeds \
+	  -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+	  -artifact_prefix=build/fuzz/
 
 clean:
 	rm -rf build

@@ -125,7 +125,9 @@ TEST_F(TolvaneCommandLine, RefusesBadInputWithOneLineNamingTheFileAndTheProblem)
   const std::string stack = writeStack("stack.obj", 2).string();
   const std::string nan = writeStack("nan.obj", 2, "nan").string();
   const std::string missing = (dir / "missing.obj").string();
-  const std::string garbage = written("garbage.ply", "ply\nnot really\n\x01\x02\x03");
+  const std::string garbage = written("garbage.ply", "ply\nnot really\nend_header\n\x01\x02\x03");
+  // Assimp's PLY reader loops forever on a header that never ends.
+  const std::string endless = written("endless.ply", "ply\nformat ascii 1.0\nelement vertex 3\n");
   const std::string index = written("index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n");
   const std::string flat = written("flat.obj", "v 0 0 0\nv 1 0 0\nv 2 0 0\nf 1 2 3\nf 1 1 2\n");
   const std::string point = written("point.obj", "v 1 1 1\nv 1 1 1\nv 1 1 1\nf 1 2 3\n");
@@ -142,6 +144,7 @@ TEST_F(TolvaneCommandLine, RefusesBadInputWithOneLineNamingTheFileAndTheProblem)
   } cases[] = {
       {missing, missing + out, "no such file"},
       {garbage, garbage + out, "not an assembly assimp reads"},
+      {endless, endless + out, "without end_header"},
       {nan, nan + out, "not a finite number"},
       {index, index + out, "out of range"},
       {flat, flat + out, "no triangle with an area"},

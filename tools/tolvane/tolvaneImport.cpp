@@ -1,5 +1,6 @@
 #include "tolvaneImport.h"
 
+#include "tolvaneAssimpGuards.h"
 #include "tolvaneInputError.h"
 #include "tolvaneMeshConversion.h"
 #include "tolvaneUniqueNames.h"
@@ -20,9 +21,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Vertices are joined by the conversion (tolvaneVertexWeld), much faster than assimp's
-// aiProcess_JoinIdenticalVertices.
-constexpr unsigned int kPostProcessing = aiProcess_Triangulate;
+// Assimp checks its own scene first: some readers leave broken meshes for malformed files (an OFF
+// file promising more vertices than it has leaves faces without indices), on which the
+// triangulation aborts. Vertices are joined by the conversion (tolvaneVertexWeld), much faster
+// than assimp's aiProcess_JoinIdenticalVertices.
+constexpr unsigned int kPostProcessing = aiProcess_ValidateDataStructure | aiProcess_Triangulate;
 
 // Single precision resolves a coordinate of magnitude m only in steps of about m * 2^-23. An
 // assembly spanning fewer steps than this at its farthest coordinate (1 mm seen from 100 m away)
@@ -197,6 +200,10 @@ private:
 tolvaneImport importAssembly(const std::vector<std::string>& inputs) {
   tReading reading;
   for (const tSource& source : collectSources(inputs)) {
+    std::string head(kGuardedHeadSize, '\0');
+    std::ifstream in(source.path, std::ios::binary);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    refuseKnownAssimpHangs(head.data(), static_cast<size_t>(in.gcount()), source.path);
     Assimp::Importer importer;
     reading.add(importer, importer.ReadFile(source.path, kPostProcessing), source);
   }
@@ -205,6 +212,7 @@ tolvaneImport importAssembly(const std::vector<std::string>& inputs) {
 
 tolvaneImport importAssemblyFromMemory(const void* data, size_t size, const std::string& formatHint,
                                        const std::string& name) {
+  refuseKnownAssimpHangs(static_cast<const char*>(data), size, name);
   tReading reading;
   Assimp::Importer importer;
   reading.add(importer,
