@@ -144,7 +144,7 @@ TEST_F(TolvaneCommandLine, RefusesBadInputWithOneLineNamingTheFileAndTheProblem)
   } cases[] = {
       {missing, missing + out, "no such file"},
       {garbage, garbage + out, "not an assembly assimp reads"},
-      {endless, endless + out, "without end_header"},
+      {endless, endless + out, "without an end_header line"},
       {nan, nan + out, "not a finite number"},
       {index, index + out, "out of range"},
       {flat, flat + out, "no triangle with an area"},

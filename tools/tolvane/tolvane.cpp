@@ -39,8 +39,8 @@ void run(const tCommandLine& line) {
   prepareOutputDir(line.outputDir);
   const double start = ko::koSystemUtils::GetTimeBaseMs();
   tolvaneImport import = importAssembly(line.inputs);
-  for (const std::string& warning : import.warnings)
-    if (!line.settings.quiet)
+  if (!line.settings.quiet)
+    for (const std::string& warning : import.warnings)
       std::fprintf(stderr, "tolvane: warning: %s\n", warning.c_str());
   const tolvaneParts parts = line.groupsFile.empty()
                                  ? groupParts(import, line.groupBy)
