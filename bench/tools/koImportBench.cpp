@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include <unistd.h>
@@ -125,8 +124,8 @@ BENCHMARK(BM_Import)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(
 void BM_ReadBytes(benchmark::State& state) {
   const fs::path& path = fileOf(state.range(0));
   for (auto _ : state) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    std::vector<char> bytes(fs::file_size(path));
+    std::ifstream(path, std::ios::binary).read(bytes.data(), std::streamsize(bytes.size()));
     benchmark::DoNotOptimize(bytes.data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(path)));

@@ -25,7 +25,23 @@ namespace {
 // file promising more vertices than it has leaves faces without indices), on which the
 // triangulation aborts. Vertices are joined by the conversion (tolvaneVertexWeld), much faster
 // than assimp's aiProcess_JoinIdenticalVertices.
-constexpr unsigned int kPostProcessing = aiProcess_ValidateDataStructure | aiProcess_Triangulate;
+constexpr unsigned int kReading = aiProcess_ValidateDataStructure;
+
+// Triangulates a scene that assimp read and validated. Assimp's triangulation asserts (aborting
+// the program) on a mesh marked as holding polygons that holds none, which its PLY reader makes of
+// some malformed files; such marks are corrected first.
+const aiScene* triangulate(Assimp::Importer& importer, const aiScene* scene) {
+  if (!scene)
+    return nullptr;
+  for (unsigned int m = 0; m < scene->mNumMeshes; ++m) {
+    aiMesh& mesh = *scene->mMeshes[m];  // the importer's own scene, ours to fix
+    const bool hasPolygons = std::any_of(mesh.mFaces, mesh.mFaces + mesh.mNumFaces,
+                                         [](const aiFace& face) { return face.mNumIndices > 3; });
+    if (!hasPolygons)
+      mesh.mPrimitiveTypes &= ~static_cast<unsigned int>(aiPrimitiveType_POLYGON);
+  }
+  return importer.ApplyPostProcessing(aiProcess_Triangulate);
+}
 
 // Single precision resolves a coordinate of magnitude m only in steps of about m * 2^-23. An
 // assembly spanning fewer steps than this at its farthest coordinate (1 mm seen from 100 m away)
@@ -205,7 +221,7 @@ tolvaneImport importAssembly(const std::vector<std::string>& inputs) {
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     refuseKnownAssimpHangs(head.data(), static_cast<size_t>(in.gcount()), source.path);
     Assimp::Importer importer;
-    reading.add(importer, importer.ReadFile(source.path, kPostProcessing), source);
+    reading.add(importer, triangulate(importer, importer.ReadFile(source.path, kReading)), source);
   }
   return reading.finish();
 }
@@ -216,7 +232,8 @@ tolvaneImport importAssemblyFromMemory(const void* data, size_t size, const std:
   tReading reading;
   Assimp::Importer importer;
   reading.add(importer,
-              importer.ReadFileFromMemory(data, size, kPostProcessing, formatHint.c_str()),
+              triangulate(importer, importer.ReadFileFromMemory(data, size, kReading,
+                                                                formatHint.c_str())),
               {name, fs::path(name).stem().string()});
   return reading.finish();
 }
