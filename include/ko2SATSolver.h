@@ -104,8 +104,10 @@ public:
   void bakeSystem(const ko2SATSystemRoot& root, koGroupsClustering* clustering,
                   bool useDisassemblableClusters);
   // Searches the baked system; the result is in bestCost and bestState. The baked structure is
-  // unchanged afterwards.
-  void solve();
+  // unchanged afterwards. With a bound, only assignments cheaper than it are looked for, and
+  // bestCost stays at the bound when there is none; any that is found is the one the unbounded
+  // search returns, since the bound only cuts branches that cannot lead below it.
+  void solve(uint64_t bound = msNoSolution);
   // Rearranges the root's columns as [crossing][outside][inside] with respect to `set`, each
   // part in its previous order, and returns the two sub-systems (out-parameters). Crossing
   // clauses belong to neither.

@@ -166,6 +166,10 @@ private:
   std::vector<std::unique_ptr<ko2SATState>> mBestStates;         // per thread
   std::vector<unsigned int> mBestDirections;                     // per thread
   std::vector<uint64_t> mBestCosts;                              // per thread
+  // The cheapest split of the current batch so far and its direction, over all threads; guarded
+  // by the pool's job counter mutex.
+  uint64_t mSharedBestCost;
+  unsigned int mSharedBestDirection;
   std::vector<double> mSolverTimes;                              // per thread, milliseconds
   std::vector<unsigned int> mJobCounts;                          // per thread
   koGroupsClustering* mClustering;

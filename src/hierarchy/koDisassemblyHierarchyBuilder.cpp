@@ -33,6 +33,8 @@ koDisassemblyHierarchyBuilder::koDisassemblyHierarchyBuilder(koDisassemblyHierar
   mBestStates.resize(mNoThreads);
   mBestDirections.assign(mNoThreads, None);
   mBestCosts.assign(mNoThreads, std::numeric_limits<uint64_t>::max());
+  mSharedBestCost = std::numeric_limits<uint64_t>::max();
+  mSharedBestDirection = None;
   mSolverTimes.assign(mNoThreads, 0.0);
   mJobCounts.assign(mNoThreads, 0u);
   mSolvers.resize(mNoThreads);

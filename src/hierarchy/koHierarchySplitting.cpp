@@ -164,6 +164,8 @@ void koDisassemblyHierarchyBuilder::computeBestSplitConfiguration(unsigned int n
         solver->bakeSystem(root, mClustering, pass == 0);
     batch.strict = pass % 2 == 0;
     std::fill(mBestCosts.begin(), mBestCosts.end(), kNoSolution);
+    mSharedBestCost = kNoSolution;
+    mSharedBestDirection = None;
     mPool->run(&batch, batch.noDirections);
     // The pass's winner: lowest cost, then lowest direction. Each thread kept the first of its
     // equal-cost directions and jobs ascend, so the plan does not depend on which thread tested

@@ -3,8 +3,11 @@
 #include "ko2SATSolver.h"
 #include "ko2SATState.h"
 #include "koDisassemblyHierarchyBuilder.h"
+#include "koMiniThreadPool.h"
 
 #include <ko/koSystemUtils.h>
+
+#include <tuple>
 
 namespace {
 
@@ -64,8 +67,18 @@ void koSplitDirectionTester::operator()(unsigned int job, unsigned int thread, v
     changes.push_back(conf);
   }
 
+  // Only a split that beats the batch's best so far can win: one cheaper, or as cheap along a
+  // lower direction (the lower direction wins ties). The bound cuts every other search short and
+  // leaves the winner's search, and so the plan, as it would be without it.
+  ko::koMutex& sharedBestMutex = builder.mPool->jobCounter.mutex;
+  sharedBestMutex.lock();
+  uint64_t bound = builder.mSharedBestCost;
+  if (bound < ko2SATSolver::msOneSided && builder.mSharedBestDirection > direction)
+    ++bound;
+  sharedBestMutex.unlock();
+
   const double start = ko::koSystemUtils::GetTimeBaseMs();
-  solver.solve();
+  solver.solve(bound);
   builder.mSolverTimes[thread] += ko::koSystemUtils::GetTimeBaseMs() - start;
   ++builder.mJobCounts[thread];
 
@@ -75,6 +88,17 @@ void koSplitDirectionTester::operator()(unsigned int job, unsigned int thread, v
     solver.desactivateConstraint(constraint, distant, distant, 0, 0, false);
   }
 
+  if (solver.bestCost >= bound)
+    return;
+  if (solver.bestCost < ko2SATSolver::msOneSided) {
+    sharedBestMutex.lock();
+    if (std::tie(solver.bestCost, direction) <
+        std::tie(builder.mSharedBestCost, builder.mSharedBestDirection)) {
+      builder.mSharedBestCost = solver.bestCost;
+      builder.mSharedBestDirection = direction;
+    }
+    sharedBestMutex.unlock();
+  }
   if (solver.bestCost < builder.mBestCosts[thread]) {
     builder.mBestCosts[thread] = solver.bestCost;
     builder.mBestDirections[thread] = direction;

@@ -493,7 +493,7 @@ void ko2SATSolver::pushBackRedundantConstraints(koDLXNode* /*root*/) {
   }
 }
 
-void ko2SATSolver::solve() {
+void ko2SATSolver::solve(uint64_t bound) {
   currentState.clear(false);
   bestState.clear(false);
   koDLXNode* root = nodeData;
@@ -509,7 +509,7 @@ void ko2SATSolver::solve() {
   }
   requiredRight[last] = 0;
   requiredLeft[0] = last;
-  bestCost = msNoSolution;
+  bestCost = bound;
   noLinkUpdates = 0;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);

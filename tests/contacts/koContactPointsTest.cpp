@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -250,7 +252,8 @@ TEST(koContactPoints, BoxesFaceToFaceAndAcrossAGap) {
       EXPECT_GE(pointsA->GetVertexQuantity(), 2 * (10000 - 128));
       // Again, writing both point sets as markers under the working directory.
       const std::filesystem::path home = std::filesystem::current_path();
-      const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "koSamples";
+      const std::filesystem::path scratch =
+          std::filesystem::temp_directory_path() / ("koSamples-" + std::to_string(getpid()));
       std::filesystem::create_directories(scratch / "d:" / "assembly_tmp");
       std::filesystem::current_path(scratch);
       contact.debugOutput = true;

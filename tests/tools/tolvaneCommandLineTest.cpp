@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <cmath>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -34,7 +35,7 @@ class TolvaneCommandLine : public ::testing::Test {
 protected:
   void SetUp() override {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    // The process id keeps runs of other checkouts on this machine out of the way.
+    // The process id keeps builds that run their tests side by side out of each other's way.
     dir = fs::temp_directory_path() /
           ("tolvane-" + std::string(test->name()) + "-" + std::to_string(getpid()));
     fs::remove_all(dir);
@@ -81,7 +82,8 @@ TEST_F(TolvaneCommandLine, PlansAStackOfBoxesTheSameOnAnyThreadCount) {
   ASSERT_EQ(run(input.string() + " -o " + (dir / "b").string() + " --threads 2").code, 0);
 
   nlohmann::json plan = nlohmann::json::parse(readFile(dir / "a" / "plan.json"));
-  for (const char* key : {"parts", "hierarchy", "directions", "timings", "version"})
+  for (const char* key : {"parts", "hierarchy", "directions", "axes", "animation", "timings",
+                          "version"})
     EXPECT_TRUE(plan.contains(key)) << key;
   ASSERT_EQ(plan["parts"].size(), 3u);
   // A full binary tree over three parts: two splits, the root's sides covering every part.
@@ -101,10 +103,67 @@ TEST_F(TolvaneCommandLine, PlansAStackOfBoxesTheSameOnAnyThreadCount) {
   const std::string exploded = readFile(dir / "a" / "exploded.obj");
   EXPECT_NE(exploded.find("o box2"), std::string::npos);
   EXPECT_EQ(exploded, readFile(dir / "b" / "exploded.obj"));
+  EXPECT_EQ(readFile(dir / "a" / "preview.png"), readFile(dir / "b" / "preview.png"));
   nlohmann::json other = nlohmann::json::parse(readFile(dir / "b" / "plan.json"));
   plan.erase("timings");
   other.erase("timings");
   EXPECT_EQ(plan, other);
+}
+
+TEST_F(TolvaneCommandLine, AnimatesWithoutCollisionsAndFreesOnePart) {
+  const fs::path input = writeStack("stack.obj", 4);
+  ASSERT_EQ(run(input.string() + " -o " + dir.string() + " --remove box1 --step-time 0.5").code, 0);
+  const nlohmann::json plan = nlohmann::json::parse(readFile(dir / "plan.json"));
+  const nlohmann::json& animation = plan["animation"];
+  EXPECT_EQ(animation["requestedPolicy"], "auto");
+  ASSERT_FALSE(animation["collisionChecks"].empty());
+  const nlohmann::json& played = animation["collisionChecks"].back();
+  EXPECT_EQ(played["policy"], animation["policy"]);
+  EXPECT_TRUE(played["collision"].is_null()) << played;
+  EXPECT_EQ(animation["steps"].size(), plan["hierarchy"].size());
+  for (const auto& step : animation["steps"])
+    EXPECT_FLOAT_EQ(step["end"].get<float>() - step["start"].get<float>(), 0.5f);
+
+  // Every part leaves in exactly one step, box1 last and unmoved; each step's boxes travel just
+  // far enough to be the gap clear of the boxes still stacked (box b spans [b, 6 - b] across and
+  // [b, b + 1] in height).
+  const nlohmann::json removal = nlohmann::json::parse(readFile(dir / "remove-box1.json"));
+  EXPECT_EQ(removal["part"], "box1");
+  const auto extentAlong = [](int box, const std::vector<double>& d) {
+    double low = 1e30, high = -1e30;
+    for (int corner = 0; corner < 8; ++corner) {
+      const double p = d[0] * ((corner & 1) ? 6 - box : box) +
+                       d[1] * ((corner & 2) ? 6 - box : box) + d[2] * (box + (corner & 4 ? 1 : 0));
+      low = std::min(low, p);
+      high = std::max(high, p);
+    }
+    return std::make_pair(low, high);
+  };
+  std::multiset<std::string> removed;
+  const nlohmann::json& steps = removal["steps"];
+  for (size_t s = 0; s < steps.size(); ++s) {
+    const auto direction = steps[s]["direction"].get<std::vector<double>>();
+    double moving = 1e30, staying = -1e30;
+    for (const auto& part : steps[s]["parts"]) {
+      removed.insert(part.get<std::string>());
+      moving = std::min(moving, extentAlong(part.get<std::string>()[3] - '0', direction).first);
+    }
+    for (size_t later = s + 1; later < steps.size(); ++later)
+      for (const auto& part : steps[later]["parts"])
+        staying = std::max(staying, extentAlong(part.get<std::string>()[3] - '0', direction).second);
+    if (s + 1 < steps.size()) {
+      EXPECT_NEAR(std::hypot(direction[0], direction[1], direction[2]), 1.0, 1e-6);
+      EXPECT_NEAR(steps[s]["distance"].get<double>(), staying - moving + plan["gap"].get<double>(),
+                  1e-3);
+    }
+  }
+  EXPECT_EQ(removed, (std::multiset<std::string>{"box0", "box1", "box2", "box3"}));
+  EXPECT_EQ(steps.back()["parts"], nlohmann::json::array({"box1"}));
+  EXPECT_EQ(steps.back()["distance"], 0.0);
+
+  const tRun unknown = run(input.string() + " -o " + dir.string() + " --remove box9");
+  EXPECT_EQ(unknown.code, 1);
+  EXPECT_NE(unknown.errors.find("box9"), std::string::npos) << unknown.errors;
 }
 
 TEST_F(TolvaneCommandLine, OnePartGivesAPlanWithoutSplits) {

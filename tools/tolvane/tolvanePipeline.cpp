@@ -1,5 +1,6 @@
 #include "tolvanePipeline.h"
 
+#include "tolvaneCollisionCheck.h"
 #include "tolvaneProgressBar.h"
 
 #include <ko/koMeshManager.h>
@@ -69,13 +70,20 @@ tolvanePipeline::tolvanePipeline(tolvaneImport& import, const tolvaneParts& part
 
 void tolvanePipeline::run(const tolvaneSettings& settings, double importMs) {
   mPlan.timingsMs.emplace_back("import", importMs);
-  mPlan.gap = settings.gap >= 0.0f ? settings.gap : 0.1f * largestExtent(mImport.instances);
+  const float extent = largestExtent(mImport.instances);
+  const tolvaneAnimationStyle& style = settings.animation;
+  mPlan.animation.requestedPolicy = settings.autoPolicy ? "auto" : policyName(style.policy);
+  mPlan.animation.policy = policyName(style.policy);
+  mPlan.animation.playStyle = playStyleName(style.playStyle);
+  mPlan.animation.secondsPerStep = style.secondsPerStep;
+  mPlan.gap = settings.gap >= 0.0f ? settings.gap : 0.1f * extent;
+  mQuiet = settings.quiet;
+  const tStdoutMute mute(mQuiet);
+  tStageClock clock(mPlan);
   if (mParts.partNames.size() > 1) {
     std::vector<ko::koTriMesh*> meshes;
     for (const tolvaneMeshInstance& instance : mImport.instances)
       meshes.push_back(instance.mesh);
-    const tStdoutMute mute(settings.quiet);
-    tStageClock clock(mPlan);
     mGroups = std::make_unique<koMeshGroups>(meshes, &mParts.partOfMesh);
     std::FILE* const bars = settings.progress ? stderr : nullptr;
     tolvaneProgressBar contactsBar(bars, "contacts");
@@ -103,6 +111,65 @@ void tolvanePipeline::run(const tolvaneSettings& settings, double importMs) {
     clock.lap("explosion");
   }
   fillPlan();
+  if (mExplosion) {
+    animate(settings, extent);
+    clock.lap("animation");
+  }
+}
+
+void tolvanePipeline::animate(const tolvaneSettings& settings, float extent) {
+  using tAnimation = koExplodedViewAnimation;
+  tolvanePlan::tAnimation& plan = mPlan.animation;
+  const tolvaneAnimationStyle& style = settings.animation;
+
+  // Candidates in the order they are looked at: the fastest first, ties to the lower policy.
+  std::vector<std::pair<tolvaneAnimation, tAnimation::tAnimationPolicy>> candidates;
+  const std::vector<tAnimation::tAnimationPolicy> policies =
+      settings.autoPolicy ? std::vector<tAnimation::tAnimationPolicy>{tAnimation::ePolicySequential,
+                                                                      tAnimation::ePolicyByLevel,
+                                                                      tAnimation::ePolicyOptimal}
+                          : std::vector<tAnimation::tAnimationPolicy>{style.policy};
+  for (tAnimation::tAnimationPolicy policy : policies)
+    candidates.emplace_back(
+        animateExplosion(*mExplosion, mParts, {policy, tAnimation::ePlayExplode, style.secondsPerStep}),
+        policy);
+  std::stable_sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+    return a.first.duration < b.first.duration;
+  });
+
+  // Faces that touch are moved apart by twice the margin before frames are compared; the frames
+  // are close enough that no part jumps more than half a percent of the assembly.
+  tolvaneCollisionCheck check(mImport, mParts, 0.002f * extent, 0.005f * extent);
+  tAnimation::tAnimationPolicy played =
+      settings.autoPolicy ? tAnimation::ePolicySequential : style.policy;
+  for (const auto& [animation, policy] : candidates) {
+    const std::optional<tolvanePlan::tCollision> collision =
+        check.findFirstCollision(animation.tracks);
+    plan.checks.push_back({policyName(policy), animation.duration,
+                           check.framesChecked(), collision});
+    if (!collision) {
+      played = policy;
+      break;
+    }
+  }
+
+  const tolvaneAnimation animation =
+      animateExplosion(*mExplosion, mParts, {played, style.playStyle, style.secondsPerStep});
+  plan.policy = policyName(played);
+  plan.duration = animation.duration;
+  mPlan.tracks = animation.tracks;
+  for (unsigned int v = 0; v < animation.splitSteps.size(); ++v)
+    if (const unsigned int step = animation.splitSteps[v])
+      plan.steps.push_back({v, step, static_cast<float>(step - 1) * style.secondsPerStep,
+                            static_cast<float>(step) * style.secondsPerStep});
+}
+
+tolvaneRemoval tolvanePipeline::removal(unsigned int part) const {
+  if (!mBuilder)  // a single part: it is free already
+    return {part, {{{part}, {0.0, 0.0, 0.0}, 0.0f, 0.0f, 0.0f}}, {{}}};
+  const tStdoutMute mute(mQuiet);
+  return planRemoval(*mBuilder, mImport, mParts, part, mPlan.gap,
+                     mPlan.animation.secondsPerStep);
 }
 
 void tolvanePipeline::fillPlan() {

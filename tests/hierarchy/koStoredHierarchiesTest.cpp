@@ -1,0 +1,68 @@
+// Plans of two larger generated assemblies, compared with fingerprints of the plans the builder
+// made before its search learned to share bounds between directions: speed-ups of the search
+// must not change a single split.
+
+#include "koDisassemblyHierarchy.h"
+#include "koDisassemblyHierarchyBuilder.h"
+#include "koDistantContacts.h"
+#include "koSampleAssemblies.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+
+namespace {
+
+// FNV-1a over the group list and every node's slice, children and direction.
+uint64_t fingerprint(const koDisassemblyHierarchy& hierarchy) {
+  uint64_t hash = 14695981039346656037ull;
+  const auto mix = [&hash](unsigned int value) {
+    for (int byte = 0; byte < 4; ++byte) {
+      hash ^= (value >> (8 * byte)) & 0xFFu;
+      hash *= 1099511628211ull;
+    }
+  };
+  for (unsigned int g : hierarchy.getGroupList())
+    mix(g);
+  for (const koDisassemblyHierarchy::tTreeNode& node : hierarchy.getNodes())
+    for (unsigned int value : {node.first, node.noGroups, node.firstChild, node.secondChild,
+                               node.splitDirection})
+      mix(value);
+  return hash;
+}
+
+// The benchmark's 190-part wall and 200-part packing with 13 directions, planned as the benchmark
+// plans them, and a smaller packing with its distant contacts, whose blocking brings in the
+// search's later passes.
+TEST(koStoredHierarchies, AssembliesSplitAsBefore) {
+  const struct {
+    const char* name;
+    std::function<koSampleAssemblies::Assembly()> make;
+    bool distant;
+    uint64_t stored;
+  } assemblies[] = {
+      {"brick wall", [] { return koSampleAssemblies::brickWall(18, 10, true); }, false,
+       10006277656416581296ull},
+      {"random packing", [] { return koSampleAssemblies::randomPacking(200, 1, true); }, false,
+       15442282527441003747ull},
+      {"packing, distant", [] { return koSampleAssemblies::randomPacking(60, 4, true); }, true,
+       12245986628894826358ull},
+  };
+  for (const auto& named : assemblies) {
+    koSampleAssemblies::Assembly assembly = named.make();
+    for (unsigned int threads : {1u, 2u}) {
+      koDisassemblyHierarchy hierarchy(assembly->meshGroups());
+      koDisassemblyHierarchyBuilder builder(hierarchy, assembly->diagram(), threads);
+      if (named.distant)
+        koDistantContacts(builder).computeDistantContacts(threads, nullptr);
+      builder.initSolver();
+      testing::internal::CaptureStdout();
+      builder.computeGroupsHierarchy(0, nullptr);
+      testing::internal::GetCapturedStdout();
+      EXPECT_EQ(fingerprint(hierarchy), named.stored) << named.name << ", " << threads;
+    }
+  }
+}
+
+} // namespace

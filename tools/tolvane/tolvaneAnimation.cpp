@@ -1,0 +1,95 @@
+#include "tolvaneAnimation.h"
+
+#include <koDisassemblyHierarchy.h>
+#include <koExplosionDiagram.h>
+#include <koMeshGroups.h>
+
+#include <ko/koKeyframeController.h>
+#include <ko/koTriMesh.h>
+
+#include <algorithm>
+
+namespace {
+
+tolvanePlan::tTrack readTrack(const ko::koKeyframeController& controller) {
+  tolvanePlan::tTrack track;
+  for (int k = 0; k < controller.GetKeyQuantity(); ++k) {
+    const Wm4::Vector3<float>& offset = controller.TranslationData->GetData()[k];
+    track.times.push_back(controller.TranslationTimes->GetData()[k]);
+    track.offsets.push_back({offset.X(), offset.Y(), offset.Z()});
+  }
+  return track;
+}
+
+bool isStill(const tolvanePlan::tTrack& track) {
+  return std::all_of(track.offsets.begin(), track.offsets.end(),
+                     [](const std::array<float, 3>& o) { return o == std::array<float, 3>{}; });
+}
+
+} // namespace
+
+tolvaneAnimation animateExplosion(const koExplosionDiagram& explosion, const tolvaneParts& parts,
+                                  const tolvaneAnimationStyle& style) {
+  koExplodedViewAnimation animation(explosion);
+  animation.setAnimationPolicy(style.policy);
+  animation.setAnimationPlayStyle(style.playStyle);
+  animation.setAnimationBaseSpeed(style.secondsPerStep);
+  animation.createKeyFrameControllers();
+
+  tolvaneAnimation result;
+  result.splitSteps.assign(explosion.hierarchy.getNoNodes(), 0u);
+  if (style.policy == koExplodedViewAnimation::ePolicyOptimal)
+    animation.computeOptimalTimeIndex(result.splitSteps);
+  else
+    animation.computeTimeIndexPerSplit(0, 0, result.splitSteps);
+  for (unsigned int v = 0; v < explosion.hierarchy.getNoNodes(); ++v)
+    if (explosion.hierarchy.getNode(v).firstChild == koDisassemblyHierarchy::None)
+      result.splitSteps[v] = 0;
+
+  // Every mesh of a part is driven by the same keys; the first mesh's controller speaks for it.
+  const koMeshGroups& groups = explosion.meshGroups;
+  result.tracks.resize(parts.partNames.size());
+  for (unsigned int p = 0; p < groups.getNoGroups(); ++p) {
+    ko::koTriMesh* mesh = groups.getMesh(p, 0);
+    if (mesh->GetControllerQuantity() > 0) {
+      result.tracks[p] =
+          readTrack(static_cast<const ko::koKeyframeController&>(*mesh->GetController(0)));
+      if (!result.tracks[p].times.empty())
+        result.duration = std::max(result.duration, result.tracks[p].times.back());
+    }
+    if (isStill(result.tracks[p]))
+      result.tracks[p] = {};
+  }
+  for (const ko::koPointer<ko::koKeyframeController>& controller : animation.getControllers()) {
+    ko::koSpatial* mesh = controller->GetObject();
+    mesh->Local.SetTranslate(controller->GetRestTranslation());
+    mesh->DetachController(controller);
+  }
+  return result;
+}
+
+const char* policyName(koExplodedViewAnimation::tAnimationPolicy policy) {
+  switch (policy) {
+  case koExplodedViewAnimation::ePolicySequential:
+    return "sequential";
+  case koExplodedViewAnimation::ePolicyByLevel:
+    return "by-level";
+  case koExplodedViewAnimation::ePolicyOptimal:
+    return "optimal";
+  }
+  return "?";
+}
+
+const char* playStyleName(koExplodedViewAnimation::tAnimationPlayStyle style) {
+  switch (style) {
+  case koExplodedViewAnimation::ePlayImplode:
+    return "implode";
+  case koExplodedViewAnimation::ePlayExplode:
+    return "explode";
+  case koExplodedViewAnimation::ePlayImplodeExplode:
+    return "implode-explode";
+  case koExplodedViewAnimation::ePlayExplodeImplode:
+    return "explode-implode";
+  }
+  return "?";
+}
