@@ -52,7 +52,7 @@ struct tTemporaryFile {
   fs::path path;
   explicit tTemporaryFile(const char* extension)
       : path(fs::temp_directory_path() /
-             ("koImportBench-" + std::to_string(::getpid()) + extension)) {}
+             ("tolvaneImportBench-" + std::to_string(::getpid()) + extension)) {}
   ~tTemporaryFile() { fs::remove(path); }
 };
 
