@@ -28,17 +28,26 @@ namespace {
 constexpr unsigned int kReading = aiProcess_ValidateDataStructure;
 
 // Triangulates a scene that assimp read and validated. Assimp's triangulation asserts (aborting
-// the program) on a mesh marked as holding polygons that holds none, which its PLY reader makes of
-// some malformed files; such marks are corrected first.
-const aiScene* triangulate(Assimp::Importer& importer, const aiScene* scene) {
+// the program) on a mesh whose primitive marks claim polygons it does not hold, and on faces
+// without corners, both of which its PLY reader makes of some malformed files (assimp's validation
+// lets them pass): the latter are refused, the marks set from the faces.
+const aiScene* triangulate(Assimp::Importer& importer, const aiScene* scene,
+                           const std::string& where) {
   if (!scene)
     return nullptr;
   for (unsigned int m = 0; m < scene->mNumMeshes; ++m) {
     aiMesh& mesh = *scene->mMeshes[m];  // the importer's own scene, ours to fix
-    const bool hasPolygons = std::any_of(mesh.mFaces, mesh.mFaces + mesh.mNumFaces,
-                                         [](const aiFace& face) { return face.mNumIndices > 3; });
-    if (!hasPolygons)
-      mesh.mPrimitiveTypes &= ~static_cast<unsigned int>(aiPrimitiveType_POLYGON);
+    unsigned int marks = 0;
+    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
+      const unsigned int corners = mesh.mFaces[f].mNumIndices;
+      if (corners == 0)
+        throw tolvaneInputError(where + ": face " + std::to_string(f) + " has no corners");
+      marks |= corners == 1   ? aiPrimitiveType_POINT
+               : corners == 2 ? aiPrimitiveType_LINE
+               : corners == 3 ? aiPrimitiveType_TRIANGLE
+                              : aiPrimitiveType_POLYGON;
+    }
+    mesh.mPrimitiveTypes = marks;
   }
   return importer.ApplyPostProcessing(aiProcess_Triangulate);
 }
@@ -221,7 +230,8 @@ tolvaneImport importAssembly(const std::vector<std::string>& inputs) {
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     refuseKnownAssimpHangs(head.data(), static_cast<size_t>(in.gcount()), source.path);
     Assimp::Importer importer;
-    reading.add(importer, triangulate(importer, importer.ReadFile(source.path, kReading)), source);
+    const aiScene* scene = importer.ReadFile(source.path, kReading);
+    reading.add(importer, triangulate(importer, scene, source.path), source);
   }
   return reading.finish();
 }
@@ -232,8 +242,9 @@ tolvaneImport importAssemblyFromMemory(const void* data, size_t size, const std:
   tReading reading;
   Assimp::Importer importer;
   reading.add(importer,
-              triangulate(importer, importer.ReadFileFromMemory(data, size, kReading,
-                                                                formatHint.c_str())),
+              triangulate(importer,
+                          importer.ReadFileFromMemory(data, size, kReading, formatHint.c_str()),
+                          name),
               {name, fs::path(name).stem().string()});
   return reading.finish();
 }
