@@ -42,7 +42,7 @@ const tWorkload& workload() {
           p % 2 == 0 ? makeTessellatedBox(name, corner, corner + Vec(0.9f, 0.9f, 0.5f), 36)
                      : makeCylinder(name, corner + Vec(0.45f, 0.45f, 0.0f), 0.4f, 0.8f, 96, 80);
       w.import.scene->attachChild(mesh);
-      w.import.instances.push_back({mesh, name, name, name, "grid"});
+      w.import.instances.push_back({mesh, name, name, name, "0", "grid"});
       w.parts.partOfMesh.push_back(p);
       w.parts.partNames.push_back(name);
       const float lift = 0.3f * float(p % kSide + p / kSide);

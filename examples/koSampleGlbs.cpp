@@ -60,7 +60,7 @@ bool writeProduct(const koNamedMeshAssembly& product, const std::filesystem::pat
   for (ko::koTriMesh* mesh : meshPerPart(product)) {
     import.scene->attachChild(mesh);
     const std::string& name = mesh->GetName();
-    import.instances.push_back({mesh, name, file + "/" + name, name, file});
+    import.instances.push_back({mesh, name, file + "/" + name, name, file, file});
     parts.partOfMesh.push_back(static_cast<unsigned int>(parts.partNames.size()));
     parts.partNames.push_back(name);
   }

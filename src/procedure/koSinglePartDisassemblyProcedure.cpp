@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr unsigned int None = koSinglePartDisassemblyProcedure::None;
 typedef koDisassemblyHierarchyBuilder::tDynamicEdgeData tEdge;
 
 // A direction entry k | s * 2^31 as the direction code 2k + s.

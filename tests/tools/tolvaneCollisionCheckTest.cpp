@@ -21,7 +21,7 @@ tolvaneImport importOf(const std::vector<ko::koTriMesh*>& meshes) {
   tolvaneImport import;
   for (ko::koTriMesh* mesh : meshes) {
     import.scene->attachChild(mesh);
-    import.instances.push_back({mesh, "", "", "", ""});
+    import.instances.push_back({mesh, "", "", "", "", ""});
   }
   return import;
 }

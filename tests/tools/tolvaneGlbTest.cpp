@@ -44,7 +44,8 @@ ko::koTriMesh* makeMesh(const std::vector<tVec3>& positions, const std::vector<t
 void addInstance(tolvaneImport& import, tolvaneParts& parts, ko::koTriMesh* mesh,
                  unsigned int part) {
   import.scene->attachChild(mesh);
-  import.instances.push_back({mesh, "mesh" + std::to_string(import.instances.size()), "", "", ""});
+  import.instances.push_back(
+      {mesh, "mesh" + std::to_string(import.instances.size()), "", "", "", ""});
   parts.partOfMesh.push_back(part);
 }
 

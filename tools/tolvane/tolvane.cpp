@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <map>
 
+#include <unistd.h>
+
 namespace {
 
 struct tCommandLine {
@@ -82,6 +84,9 @@ void run(const tCommandLine& line) {
   prepareOutputDir(line.outputDir);
   const double start = ko::koSystemUtils::GetTimeBaseMs();
   tolvaneImport import = importAssembly(line.inputs);
+  if (!line.settings.quiet)
+    for (const std::string& warning : import.warnings)
+      std::fprintf(stderr, "tolvane: warning: %s\n", warning.c_str());
   const tolvaneParts parts = line.groupsFile.empty()
                                  ? groupParts(import, line.groupBy)
                                  : groupPartsByMap(import, line.groupsFile);
@@ -181,7 +186,8 @@ int main(int argc, char** argv) {
                  "Also plan the steps that free this part: remove-PART.json");
   bool noDistant = false;
   app.add_flag("--no-distant", noDistant, "Skip the blocking of parts that do not touch");
-  app.add_flag("--quiet", line.settings.quiet, "Print nothing on standard output");
+  app.add_flag("--quiet", line.settings.quiet,
+               "Print nothing on standard output, and no warnings or progress bars");
 
   try {
     app.parse(argc, argv);
@@ -190,6 +196,7 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
   line.settings.distantContacts = !noDistant;
+  line.settings.progress = !line.settings.quiet && isatty(STDERR_FILENO);
   line.settings.autoPolicy = policy < 0;
   if (policy >= 0)
     line.settings.animation.policy = static_cast<koExplodedViewAnimation::tAnimationPolicy>(policy);

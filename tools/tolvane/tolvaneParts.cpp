@@ -1,6 +1,7 @@
 #include "tolvaneParts.h"
 
 #include "tolvaneInputError.h"
+#include "tolvaneUniqueNames.h"
 
 #include <nlohmann/json.hpp>
 
@@ -27,12 +28,9 @@ tolvaneParts partsByKey(const std::vector<std::string>& keys,
 
 // Two nodes or two files may share a name; later ones get "#k" as meshes do.
 void makeNamesUnique(std::vector<std::string>& names) {
-  std::map<std::string, unsigned int> uses;
-  for (std::string& name : names) {
-    const unsigned int count = ++uses[name];
-    if (count > 1)
-      name += "#" + std::to_string(count);
-  }
+  tolvaneUniqueNames unique;
+  for (std::string& name : names)
+    name = unique.claim(name);
 }
 
 } // namespace
@@ -50,7 +48,7 @@ tolvaneParts groupParts(const tolvaneImport& import, tolvaneGroupBy by) {
       names.push_back(instance.nodeName);
       break;
     case tolvaneGroupBy::File:
-      keys.push_back(instance.fileName);
+      keys.push_back(instance.fileKey);
       names.push_back(instance.fileName);
       break;
     }

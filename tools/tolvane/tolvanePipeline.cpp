@@ -1,6 +1,7 @@
 #include "tolvanePipeline.h"
 
 #include "tolvaneCollisionCheck.h"
+#include "tolvaneProgressBar.h"
 
 #include <ko/koMeshManager.h>
 #include <ko/koSystemUtils.h>
@@ -84,18 +85,26 @@ void tolvanePipeline::run(const tolvaneSettings& settings, double importMs) {
     for (const tolvaneMeshInstance& instance : mImport.instances)
       meshes.push_back(instance.mesh);
     mGroups = std::make_unique<koMeshGroups>(meshes, &mParts.partOfMesh);
-    mDiagram = std::make_unique<koContactDiagram>(*mGroups, settings.threads, nullptr);
+    std::FILE* const bars = settings.progress ? stderr : nullptr;
+    tolvaneProgressBar contactsBar(bars, "contacts");
+    mDiagram = std::make_unique<koContactDiagram>(*mGroups, settings.threads,
+                                                  contactsBar.notifier());
+    contactsBar.finish();
     mDiagram->computeDirectionSet(settings.angleDegrees);
     clock.lap("contacts");
     mHierarchy = std::make_unique<koDisassemblyHierarchy>(*mGroups);
     mBuilder = std::make_unique<koDisassemblyHierarchyBuilder>(*mHierarchy, *mDiagram,
                                                                settings.threads);
     if (settings.distantContacts) {
-      koDistantContacts(*mBuilder).computeDistantContacts(settings.threads, nullptr);
+      tolvaneProgressBar distantBar(bars, "distant contacts");
+      koDistantContacts(*mBuilder).computeDistantContacts(settings.threads, distantBar.notifier());
+      distantBar.finish();
       clock.lap("distantContacts");
     }
     mBuilder->initSolver();
-    mBuilder->computeGroupsHierarchy(0, nullptr);
+    tolvaneProgressBar splittingBar(bars, "splitting");
+    mBuilder->computeGroupsHierarchy(0, splittingBar.notifier());
+    splittingBar.finish();
     clock.lap("splitting");
     mExplosion = std::make_unique<koExplosionDiagram>(*mBuilder);
     mExplosion->computeTranslationHierarchy(mPlan.gap);

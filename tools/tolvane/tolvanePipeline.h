@@ -20,6 +20,7 @@ struct tolvaneSettings {
   // Play the fastest policy whose frames are free of collisions (sequential when none is).
   bool autoPolicy = true;
   bool quiet = false;  // silences the library's timing lines on standard output
+  bool progress = false;  // progress bars of the long stages on standard error
 };
 
 // Runs the library from the imported meshes to the exploded view and keeps its objects, which
