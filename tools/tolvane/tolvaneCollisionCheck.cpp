@@ -102,10 +102,6 @@ std::vector<tVec> inwardDisplacements(const ko::koTriMesh& mesh, double margin) 
   return displacements;
 }
 
-bool equal(const std::array<float, 3>& a, const std::array<float, 3>& b) {
-  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
-}
-
 } // namespace
 
 struct tolvaneCollisionCheck::tShrunkPart {
@@ -153,6 +149,7 @@ tolvaneCollisionCheck::tolvaneCollisionCheck(const tolvaneImport& import,
     mParts.push_back(std::move(part));
   }
   koContactFaces::InitializeBVHList(meshes, mMeshes);
+  mMoved.assign(mParts.size(), 0);
   for (size_t p = 0; p < mParts.size(); ++p)
     mParts[p]->restNodes = mMeshes[p].bvh->nodes;
 }
@@ -164,7 +161,8 @@ void tolvaneCollisionCheck::placeParts(const std::vector<tolvanePlan::tTrack>& t
   for (size_t p = 0; p < mParts.size(); ++p) {
     tShrunkPart& part = *mParts[p];
     const std::array<float, 3> offset = offsetAt(tracks[p], time);
-    if (equal(offset, part.offset))
+    mMoved[p] = offset != part.offset;
+    if (!mMoved[p])
       continue;
     part.offset = offset;
     const Wm4::Vector3<float> shift(offset[0], offset[1], offset[2]);
@@ -188,13 +186,16 @@ std::optional<tolvanePlan::tCollision> tolvaneCollisionCheck::collisionAt(float 
   const unsigned int n = static_cast<unsigned int>(mParts.size());
   for (unsigned int a = 0; a < n; ++a) {
     for (unsigned int b = a + 1; b < n; ++b) {
-      // Only a pair whose relative place changed since it was last found clear can collide now.
+      // Only a pair whose relative place changed since it was last found clear can collide now,
+      // which needs one of the two to have moved in this frame.
+      if (!mMoved[a] && !mMoved[b])
+        continue;
       std::array<float, 3>& checked = mCheckedRelative[a * n + b];
       const std::array<float, 3>& offsetA = mParts[a]->offset;
       const std::array<float, 3>& offsetB = mParts[b]->offset;
       const std::array<float, 3> relative{offsetB[0] - offsetA[0], offsetB[1] - offsetA[1],
                                           offsetB[2] - offsetA[2]};
-      if (equal(relative, checked))
+      if (relative == checked)
         continue;
       // Parts travelling together reach equal offsets through differently rounded key sums.
       const bool moved = std::hypot(relative[0], relative[1], relative[2]) > 0.01f * mMargin;
@@ -239,6 +240,8 @@ std::optional<tolvanePlan::tCollision> tolvaneCollisionCheck::findFirstCollision
                                                         static_cast<float>(f) /
                                                         static_cast<float>(frames);
       placeParts(tracks, time);
+      if (k == 0)  // the pairs were last found clear at rest, wherever the parts come from
+        std::fill(mMoved.begin(), mMoved.end(), 1);
       ++mFramesChecked;
       if (std::optional<tolvanePlan::tCollision> collision = collisionAt(time))
         return collision;

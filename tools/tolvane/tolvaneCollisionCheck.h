@@ -35,7 +35,7 @@ public:
 
 private:
   struct tShrunkPart;
-  // Moves every part to its offset at `time`.
+  // Moves every part to its offset at `time`, noting which ones moved.
   void placeParts(const std::vector<tolvanePlan::tTrack>& tracks, float time);
   // The first pair (by index) that collides with the parts where they are now.
   std::optional<tolvanePlan::tCollision> collisionAt(float time);
@@ -45,6 +45,7 @@ private:
   // Per pair (a, b), a < b, at a * n + b: b's offset minus a's when the pair was last found
   // clear (zero: the assembled pose, taken as given).
   std::vector<std::array<float, 3>> mCheckedRelative;
+  std::vector<char> mMoved;  // per part: whether the last placeParts moved it
   float mMargin;
   float mFrameSpacing;
   unsigned int mFramesChecked = 0;

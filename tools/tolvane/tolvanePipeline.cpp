@@ -130,9 +130,10 @@ void tolvanePipeline::animate(const tolvaneSettings& settings, float extent) {
                                                                       tAnimation::ePolicyOptimal}
                           : std::vector<tAnimation::tAnimationPolicy>{style.policy};
   for (tAnimation::tAnimationPolicy policy : policies)
-    candidates.emplace_back(
-        animateExplosion(*mExplosion, mParts, {policy, tAnimation::ePlayExplode, style.secondsPerStep}),
-        policy);
+    candidates.emplace_back(animateExplosion(*mExplosion, mParts,
+                                             {policy, tAnimation::ePlayExplode,
+                                              style.secondsPerStep}),
+                            policy);
   std::stable_sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
     return a.first.duration < b.first.duration;
   });
@@ -140,22 +141,28 @@ void tolvanePipeline::animate(const tolvaneSettings& settings, float extent) {
   // Faces that touch are moved apart by twice the margin before frames are compared; the frames
   // are close enough that no part jumps more than half a percent of the assembly.
   tolvaneCollisionCheck check(mImport, mParts, 0.002f * extent, 0.005f * extent);
-  tAnimation::tAnimationPolicy played =
-      settings.autoPolicy ? tAnimation::ePolicySequential : style.policy;
-  for (const auto& [animation, policy] : candidates) {
+  // Without a collision-free candidate: sequential for auto, else the one asked for.
+  auto played = std::find_if(candidates.begin(), candidates.end(), [&](const auto& candidate) {
+    return candidate.second == (settings.autoPolicy ? tAnimation::ePolicySequential : style.policy);
+  });
+  for (auto candidate = candidates.begin(); candidate != candidates.end(); ++candidate) {
     const std::optional<tolvanePlan::tCollision> collision =
-        check.findFirstCollision(animation.tracks);
-    plan.checks.push_back({policyName(policy), animation.duration,
+        check.findFirstCollision(candidate->first.tracks);
+    plan.checks.push_back({policyName(candidate->second), candidate->first.duration,
                            check.framesChecked(), collision});
     if (!collision) {
-      played = policy;
+      played = candidate;
       break;
     }
   }
 
+  // The candidates play the explode style; any other is made anew.
   const tolvaneAnimation animation =
-      animateExplosion(*mExplosion, mParts, {played, style.playStyle, style.secondsPerStep});
-  plan.policy = policyName(played);
+      style.playStyle == tAnimation::ePlayExplode
+          ? std::move(played->first)
+          : animateExplosion(*mExplosion, mParts,
+                             {played->second, style.playStyle, style.secondsPerStep});
+  plan.policy = policyName(played->second);
   plan.duration = animation.duration;
   mPlan.tracks = animation.tracks;
   for (unsigned int v = 0; v < animation.splitSteps.size(); ++v)
