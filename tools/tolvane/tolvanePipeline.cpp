@@ -3,6 +3,7 @@
 #include "tolvaneCollisionCheck.h"
 #include "tolvaneProgressBar.h"
 
+#include <ko/koBBox.h>
 #include <ko/koMeshManager.h>
 #include <ko/koSystemUtils.h>
 
@@ -47,20 +48,16 @@ private:
 };
 
 float largestExtent(const std::vector<tolvaneMeshInstance>& instances) {
-  Wm4::Vector3<float> low(0.0f, 0.0f, 0.0f), high(0.0f, 0.0f, 0.0f);
-  bool first = true;
+  koBBox box;
   for (const tolvaneMeshInstance& instance : instances) {
     const ko::koVertexBuffer& vertices = *instance.mesh->VBuffer;
-    for (int v = 0; v < vertices.GetVertexQuantity(); ++v) {
-      const Wm4::Vector3<float>& p = vertices.Position3(v);
-      for (int k = 0; k < 3; ++k) {
-        low[k] = first ? p[k] : std::min(low[k], p[k]);
-        high[k] = first ? p[k] : std::max(high[k], p[k]);
-      }
-      first = false;
-    }
+    for (int v = 0; v < vertices.GetVertexQuantity(); ++v)
+      box.grow(vertices.Position3(v));
   }
-  return std::max({high.X() - low.X(), high.Y() - low.Y(), high.Z() - low.Z()});
+  if (box.isEmpty())
+    return 0.0f;
+  const Wm4::Vector3<float> size = box.max - box.min;
+  return std::max({size.X(), size.Y(), size.Z()});
 }
 
 } // namespace
