@@ -127,6 +127,6 @@ void BM_WholePipeline(benchmark::State& state) {
   state.counters["planMs"] = planMs;
   state.counters["explosionMs"] = explosionMs;
 }
-BENCHMARK(BM_WholePipeline)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_WholePipeline)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
 
 } // namespace
