@@ -5,6 +5,7 @@
 #include "koDLXNode.h"
 #include "koTolvaneLibExport.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +37,7 @@ public:
   static constexpr uint64_t msOneSided = 0xFFFFFFFFFFFFFFFEull;    // only with an empty side
   static constexpr unsigned int msDeadEnd = 0xFFFFFFFFu;           // selectColumn: no way on
   static constexpr unsigned int msComplete = 0x7FFFFFFFu;          // selectColumn: all decided
+  static constexpr unsigned int msBothBranches = 0xFFFFFFFFu;      // solve: the whole search
 
   // Valid after solve(): the cheapest cost, msOneSided, or msNoSolution.
   uint64_t bestCost;
@@ -75,6 +77,12 @@ public:
   unsigned int noColumns;      // K
   // The number of binary digits of n: every count of groups is below 2^groupBits.
   unsigned int groupBits;
+  // The live bound of the current solve(), or null.
+  const std::atomic<uint64_t>* liveBound;
+  // The branch the current solve() searches (msBothBranches for all), and whether the search has
+  // passed the level where the branches part.
+  unsigned int searchedBranch;
+  bool branchesParted;
   // Work of the last solve(): links updated by covers (an item leaving the root's list, a node
   // leaving its column), as Algorithm X implementations count "updates".
   uint64_t noLinkUpdates;
@@ -107,7 +115,15 @@ public:
   // unchanged afterwards. With a bound, only assignments cheaper than it are looked for, and
   // bestCost stays at the bound when there is none; any that is found is the one the unbounded
   // search returns, since the bound only cuts branches that cannot lead below it.
-  void solve(uint64_t bound = msNoSolution);
+  // sharedBound (may be null) is read at every step, and the search then cuts as if its best cost
+  // were no higher: other searches running at the same time may lower it. bestCost may end at
+  // such a value; an assignment cheaper than every value the bounds took is still the one the
+  // unbounded search returns.
+  // With branch 0 or 1, only that one of the two candidates of the first level that has two is
+  // searched: the whole search's result is the cheaper of the two branches' results, branch 0
+  // winning ties, and each branch does only its share of the work.
+  void solve(uint64_t bound = msNoSolution, const std::atomic<uint64_t>* sharedBound = nullptr,
+             unsigned int branch = msBothBranches);
   // Rearranges the root's columns as [crossing][outside][inside] with respect to `set`, each
   // part in its previous order, and returns the two sub-systems (out-parameters). Crossing
   // clauses belong to neither.
