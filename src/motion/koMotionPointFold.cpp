@@ -12,23 +12,62 @@ typedef double tQuad __attribute__((vector_size(32)));
 // Lane picks; indices 4..7 select from the second vector.
 #define KO_PICK(a, b, i, j, k, l) __builtin_shufflevector(a, b, i, j, k, l)
 
-// sum[0..4) += term, lane by lane.
-__attribute__((always_inline)) inline void accumulate(double* sum, const tQuad& term) {
-  tQuad s;
-  std::memcpy(&s, sum, sizeof(s));
-  s += term;
-  std::memcpy(sum, &s, sizeof(s));
+typedef double tHalf __attribute__((vector_size(16)));
+
+// (x, y, z, 0) built from two halves: a vector assembled from four scalars goes through memory.
+__attribute__((always_inline)) inline void makeQuad(double x, double y, double z, tQuad& quad) {
+  const tHalf low = {x, y}, high = {z, 0.0};
+  quad = __builtin_shufflevector(low, high, 0, 1, 2, 3);
 }
 
-// Symmetric entries xx, xy, xz, yy | yz, zz of (w x) x^T from wx = w x: the products koPushSymmetric
-// adds, (w x_r) x_s.
-__attribute__((always_inline)) inline void accumulateSymmetric(double* sum, const tQuad& wx,
-                                                               const tQuad& x) {
-  accumulate(sum, KO_PICK(wx, wx, 0, 0, 0, 1) * KO_PICK(x, x, 0, 1, 2, 1));
-  accumulate(sum + 4, KO_PICK(wx, wx, 1, 2, 3, 3) * KO_PICK(x, x, 2, 2, 3, 3));
+// One contact point as the folds read it: lane 3 of p and of both normals is zero.
+struct tPoint {
+  tQuad p, vertexNormal, faceNormal, w;
+  double weight;
+};
+
+__attribute__((always_inline)) inline tPoint readPoint(const ko::koVertexBuffer& buffer, int j,
+                                                       size_t bufferIndex,
+                                                       const Wm4::Vector3<double>& center) {
+  // Even vertices are samples on the buffer's own side, odd ones on the other side; side A's
+  // samples keep their normals, so all normals end up pointing from A towards B.
+  const double sign = (bufferIndex % 2u) == (static_cast<size_t>(j) % 2u) ? 1.0 : -1.0;
+  const Wm4::Vector3<float>& P = buffer.Position3(j);
+  const Wm4::Vector3<float>& N = buffer.Normal3(j);
+  const Wm4::Vector3<float>& T = buffer.TCoord3(0, j);
+  const double weight = buffer.PSize1(j);
+  tPoint point;
+  makeQuad(double(P.X()) - center.X(), double(P.Y()) - center.Y(), double(P.Z()) - center.Z(),
+           point.p);
+  makeQuad(sign * double(N.X()), sign * double(N.Y()), sign * double(N.Z()), point.vertexNormal);
+  makeQuad(sign * double(T.X()), sign * double(T.Y()), sign * double(T.Z()), point.faceNormal);
+  point.w = tQuad{} + weight;
+  point.weight = weight;
+  return point;
 }
 
-// Entries (r, s) = xx, xy, xz, yy | yz, zz of x y^T + y x^T, or of x x^T alone.
+// Each fold keeps a group of sums in registers over all points (a group small enough not to
+// spill), so every point costs vector arithmetic and no memory round trips.
+template <int N>
+struct tGroup {
+  tQuad sum[N];
+};
+
+template <int N>
+__attribute__((always_inline)) inline void loadGroup(const double* const (&from)[N],
+                                                     tGroup<N>& group) {
+  for (int i = 0; i < N; ++i)
+    std::memcpy(&group.sum[i], from[i], sizeof(tQuad));
+}
+
+template <int N>
+__attribute__((always_inline)) inline void storeGroup(const tGroup<N>& group,
+                                                      double* const (&to)[N]) {
+  for (int i = 0; i < N; ++i)
+    std::memcpy(to[i], &group.sum[i], sizeof(tQuad));
+}
+
+// Symmetric entries xx, xy, xz, yy | yz, zz of x y^T as two vectors: x_r y_s.
 __attribute__((always_inline)) inline void symmetricLow(const tQuad& x, const tQuad& y,
                                                         tQuad& product) {
   product = KO_PICK(x, x, 0, 0, 0, 1) * KO_PICK(y, y, 0, 1, 2, 1);
@@ -38,53 +77,163 @@ __attribute__((always_inline)) inline void symmetricHigh(const tQuad& x, const t
   product = KO_PICK(x, x, 1, 2, 3, 3) * KO_PICK(y, y, 2, 2, 3, 3);
 }
 
-// What pushPointToSingleRotationSystem adds for one point, with lane 3 of p and n zero.
-__attribute__((always_inline)) inline void foldRotation(const tQuad& p, const tQuad& n,
-                                                        const tQuad& w,
-                                                        koMotionFoldSums::tRotation& sums) {
-  // c = n x p, as Vector3::Cross computes it.
-  const tQuad c = KO_PICK(n, n, 1, 2, 0, 3) * KO_PICK(p, p, 2, 0, 1, 3) -
-                  KO_PICK(n, n, 2, 0, 1, 3) * KO_PICK(p, p, 1, 2, 0, 3);
-  accumulateSymmetric(sums.momentTensor, w * c, c);
-
-  // From (x, y, z, 0, -x, -y, -z, -0): the rows and columns of K, zeros as +0.
-  const tQuad m = -n;
-  const tQuad rows[3] = {KO_PICK(n, m, 3, 6, 1, 3), KO_PICK(n, m, 2, 3, 4, 3),
-                         KO_PICK(n, m, 5, 0, 3, 3)};
-  for (int k = 0; k < 3; ++k) {
-    const tQuad wk = w * rows[k];
-    accumulate(sums.lineMoment[3 * k + 0], KO_PICK(wk, wk, 0, 0, 0, 0) * c);
-    accumulate(sums.lineMoment[3 * k + 1], KO_PICK(wk, wk, 1, 1, 1, 1) * c);
-    accumulate(sums.lineMoment[3 * k + 2], KO_PICK(wk, wk, 2, 2, 2, 2) * c);
-  }
-
-  // Block m of axisForm for the monomial a_p a_q: w (K[r][p] K[s][q] + K[r][q] K[s][p]), the
-  // second product only when p != q.
-  const tQuad columns[3] = {KO_PICK(n, m, 3, 2, 5, 3), KO_PICK(n, m, 6, 3, 0, 3),
-                            KO_PICK(n, m, 1, 4, 3, 3)};
-  tQuad low[3][3], high[3][3];
-  for (int p = 0; p < 3; ++p)
-    for (int q = 0; q < 3; ++q) {
-      symmetricLow(columns[p], columns[q], low[p][q]);
-      symmetricHigh(columns[p], columns[q], high[p][q]);
-    }
-  constexpr int kMonomials[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
-  for (int b = 0; b < 6; ++b) {
-    const int p = kMonomials[b][0], q = kMonomials[b][1];
-    if (p == q) {
-      accumulate(sums.axisForm[b], w * low[p][p]);
-      accumulate(sums.axisForm[b] + 4, w * high[p][p]);
-    } else {
-      accumulate(sums.axisForm[b], w * (low[p][q] + low[q][p]));
-      accumulate(sums.axisForm[b] + 4, w * (high[p][q] + high[q][p]));
+// c = n x p as Vector3::Cross computes it, and what koPushSymmetric(momentTensor, c, w) and
+// PushTensorProduct(lineMoment[k], row k of K, c, w) add: (w c_r) c_s and (w K[k][i]) c_j.
+template <bool kFaceNormals>
+__attribute__((always_inline)) inline void foldMoments(const ko::koVertexBuffer& buffer,
+                                                       size_t bufferIndex,
+                                                       const Wm4::Vector3<double>& center,
+                                                       tGroup<11>& g) {
+  const int count = buffer.GetVertexQuantity();
+  for (int j = 0; j < count; ++j) {
+    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tQuad n = kFaceNormals ? point.faceNormal : point.vertexNormal;
+    const tQuad p = point.p, w = point.w;
+    const tQuad c = KO_PICK(n, n, 1, 2, 0, 3) * KO_PICK(p, p, 2, 0, 1, 3) -
+                    KO_PICK(n, n, 2, 0, 1, 3) * KO_PICK(p, p, 1, 2, 0, 3);
+    const tQuad wc = w * c;
+    tQuad low, high;
+    symmetricLow(wc, c, low);
+    symmetricHigh(wc, c, high);
+    g.sum[0] += low;
+    g.sum[1] += high;
+    // From (x, y, z, 0, -x, -y, -z, -0): the rows of K, zeros as +0.
+    const tQuad m = -n;
+    const tQuad rows[3] = {KO_PICK(n, m, 3, 6, 1, 3), KO_PICK(n, m, 2, 3, 4, 3),
+                           KO_PICK(n, m, 5, 0, 3, 3)};
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+      const tQuad wk = w * rows[k];
+      g.sum[2 + 3 * k] += KO_PICK(wk, wk, 0, 0, 0, 0) * c;
+      g.sum[3 + 3 * k] += KO_PICK(wk, wk, 1, 1, 1, 1) * c;
+      g.sum[4 + 3 * k] += KO_PICK(wk, wk, 2, 2, 2, 2) * c;
     }
   }
+}
+
+// What pushPointToSingleRotationSystem adds to axisForm block m, the monomial a_p a_q:
+// w (K[r][p] K[s][q] + K[r][q] K[s][p]), the second product only when p != q.
+template <bool kFaceNormals>
+__attribute__((always_inline)) inline void foldAxisForm(const ko::koVertexBuffer& buffer,
+                                                        size_t bufferIndex,
+                                                        const Wm4::Vector3<double>& center,
+                                                        tGroup<12>& g) {
+  const int count = buffer.GetVertexQuantity();
+  for (int j = 0; j < count; ++j) {
+    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tQuad n = kFaceNormals ? point.faceNormal : point.vertexNormal;
+    const tQuad w = point.w;
+    const tQuad m = -n;
+    // The columns of K.
+    const tQuad columns[3] = {KO_PICK(n, m, 3, 2, 5, 3), KO_PICK(n, m, 6, 3, 0, 3),
+                              KO_PICK(n, m, 1, 4, 3, 3)};
+    tQuad low[3][3], high[3][3];
+#pragma GCC unroll 3
+    for (int p = 0; p < 3; ++p)
+#pragma GCC unroll 3
+      for (int q = 0; q < 3; ++q) {
+        symmetricLow(columns[p], columns[q], low[p][q]);
+        symmetricHigh(columns[p], columns[q], high[p][q]);
+      }
+    constexpr int kMonomials[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+#pragma GCC unroll 6
+    for (int b = 0; b < 6; ++b) {
+      const int p = kMonomials[b][0], q = kMonomials[b][1];
+      if (p == q) {
+        g.sum[2 * b] += w * low[p][p];
+        g.sum[2 * b + 1] += w * high[p][p];
+      } else {
+        g.sum[2 * b] += w * (low[p][q] + low[q][p]);
+        g.sum[2 * b + 1] += w * (high[p][q] + high[q][p]);
+      }
+    }
+  }
+}
+
+// What pushPointToSingleTranslationSystem and the first two parts of
+// pushPointToSingleUnmountAxisSystem add: (w T_r) T_s twice, w T and w, (w q_k) T; and the largest
+// squared distance from the centre.
+__attribute__((always_inline)) inline void foldTranslation(const ko::koVertexBuffer& buffer,
+                                                           size_t bufferIndex,
+                                                           const Wm4::Vector3<double>& center,
+                                                           tGroup<11>& g,
+                                                           double& largestSquare) {
+  const int count = buffer.GetVertexQuantity();
+  for (int j = 0; j < count; ++j) {
+    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tQuad p = point.p;
+    largestSquare = std::max(largestSquare, p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+    const tQuad t = point.faceNormal;
+    const tQuad wt = point.w * t;
+    tQuad low, high;
+    symmetricLow(wt, t, low);
+    symmetricHigh(wt, t, high);
+    g.sum[0] += low;
+    g.sum[1] += high;
+    g.sum[2] += low;
+    g.sum[3] += high;
+    g.sum[4] += KO_PICK(wt, point.w, 0, 1, 2, 4);
+    const double x = t[0], y = t[1], z = t[2];
+    const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
+                         (y + z) * (y + z)};
+#pragma GCC unroll 6
+    for (int k = 0; k < 6; ++k)
+      g.sum[5 + k] += (tQuad{} + point.weight * q[k]) * t;
+  }
+}
+
+// The last part of pushPointToSingleUnmountAxisSystem: ((w q_k) T_r) T_s.
+__attribute__((always_inline)) inline void foldQuartic(const ko::koVertexBuffer& buffer,
+                                                       size_t bufferIndex,
+                                                       const Wm4::Vector3<double>& center,
+                                                       tGroup<12>& g) {
+  const int count = buffer.GetVertexQuantity();
+  for (int j = 0; j < count; ++j) {
+    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tQuad t = point.faceNormal;
+    const double x = t[0], y = t[1], z = t[2];
+    const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
+                         (y + z) * (y + z)};
+#pragma GCC unroll 6
+    for (int k = 0; k < 6; ++k) {
+      const tQuad wq = (tQuad{} + point.weight * q[k]) * t;
+      tQuad low, high;
+      symmetricLow(wq, t, low);
+      symmetricHigh(wq, t, high);
+      g.sum[2 * k] += low;
+      g.sum[2 * k + 1] += high;
+    }
+  }
+}
+
+// Both folds of one rotation system, its sums loaded to registers and stored back around each.
+template <bool kFaceNormals>
+__attribute__((always_inline)) inline void foldRotation(const ko::koVertexBuffer& buffer,
+                                                        size_t bufferIndex,
+                                                        const Wm4::Vector3<double>& center,
+                                                        koMotionFoldSums::tRotation& r) {
+  double* const moments[11] = {r.momentTensor,  r.momentTensor + 4, r.lineMoment[0],
+                               r.lineMoment[1], r.lineMoment[2],    r.lineMoment[3],
+                               r.lineMoment[4], r.lineMoment[5],    r.lineMoment[6],
+                               r.lineMoment[7], r.lineMoment[8]};
+  tGroup<11> g;
+  loadGroup(moments, g);
+  foldMoments<kFaceNormals>(buffer, bufferIndex, center, g);
+  storeGroup(g, moments);
+
+  double* const form[12] = {r.axisForm[0], r.axisForm[0] + 4, r.axisForm[1], r.axisForm[1] + 4,
+                            r.axisForm[2], r.axisForm[2] + 4, r.axisForm[3], r.axisForm[3] + 4,
+                            r.axisForm[4], r.axisForm[4] + 4, r.axisForm[5], r.axisForm[5] + 4};
+  tGroup<12> f;
+  loadGroup(form, f);
+  foldAxisForm<kFaceNormals>(buffer, bufferIndex, center, f);
+  storeGroup(f, form);
 }
 
 // One clone per instruction set, chosen once at load time; the default one runs anywhere. Every
 // lane sees the same operations in the same order in each clone.
 #if defined(__x86_64__)
-#define KO_FOLD_CLONES __attribute__((target_clones("avx2", "default")))
+#define KO_FOLD_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define KO_FOLD_CLONES
 #endif
@@ -92,44 +241,29 @@ __attribute__((always_inline)) inline void foldRotation(const tQuad& p, const tQ
 KO_FOLD_CLONES
 void foldBuffer(const ko::koVertexBuffer& buffer, size_t bufferIndex,
                 const Wm4::Vector3<double>& center, koMotionFoldSums& sums) {
-  const int n = buffer.GetVertexQuantity();
-  double largestSquare = sums.largestSquare;
-  for (int j = 0; j < n; ++j) {
-    // Even vertices are samples on the buffer's own side, odd ones on the other side; side A's
-    // samples keep their normals, so all normals end up pointing from A towards B.
-    const double sign = (bufferIndex % 2u) == (static_cast<size_t>(j) % 2u) ? 1.0 : -1.0;
-    const Wm4::Vector3<float>& P = buffer.Position3(j);
-    const Wm4::Vector3<float>& N = buffer.Normal3(j);
-    const Wm4::Vector3<float>& T = buffer.TCoord3(0, j);
-    const double weight = buffer.PSize1(j);
-    const double px = double(P.X()) - center.X(), py = double(P.Y()) - center.Y(),
-                 pz = double(P.Z()) - center.Z();
-    largestSquare = std::max(largestSquare, px * px + py * py + pz * pz);
+  foldRotation<false>(buffer, bufferIndex, center, sums.normals);
+  foldRotation<true>(buffer, bufferIndex, center, sums.faceNormals);
 
-    const tQuad p = {px, py, pz, 0.0};
-    const tQuad vertexNormal = {sign * double(N.X()), sign * double(N.Y()), sign * double(N.Z()),
-                                0.0};
-    const tQuad faceNormal = {sign * double(T.X()), sign * double(T.Y()), sign * double(T.Z()),
-                              0.0};
-    const tQuad w = tQuad{} + weight;
-    foldRotation(p, vertexNormal, w, sums.normals);
-    foldRotation(p, faceNormal, w, sums.faceNormals);
+  double* const translation[11] = {
+      sums.translationTensor, sums.translationTensor + 4, sums.unmountTensor,
+      sums.unmountTensor + 4, sums.normalSum,          sums.unmountCubic[0],
+      sums.unmountCubic[1],   sums.unmountCubic[2],    sums.unmountCubic[3],
+      sums.unmountCubic[4],   sums.unmountCubic[5]};
+  tGroup<11> t;
+  loadGroup(translation, t);
+  foldTranslation(buffer, bufferIndex, center, t, sums.largestSquare);
+  storeGroup(t, translation);
 
-    const tQuad wt = w * faceNormal;
-    accumulateSymmetric(sums.translationTensor, wt, faceNormal);
-    accumulate(sums.normalSum, KO_PICK(wt, w, 0, 1, 2, 4));
-    accumulateSymmetric(sums.unmountTensor, wt, faceNormal);
-
-    const double x = faceNormal[0], y = faceNormal[1], z = faceNormal[2];
-    const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
-                         (y + z) * (y + z)};
-    for (int k = 0; k < 6; ++k) {
-      const tQuad wq = (tQuad{} + weight * q[k]) * faceNormal;
-      accumulate(sums.unmountCubic[k], wq);
-      accumulateSymmetric(sums.unmountQuartic[k], wq, faceNormal);
-    }
-  }
-  sums.largestSquare = largestSquare;
+  double* const quartic[12] = {sums.unmountQuartic[0], sums.unmountQuartic[0] + 4,
+                               sums.unmountQuartic[1], sums.unmountQuartic[1] + 4,
+                               sums.unmountQuartic[2], sums.unmountQuartic[2] + 4,
+                               sums.unmountQuartic[3], sums.unmountQuartic[3] + 4,
+                               sums.unmountQuartic[4], sums.unmountQuartic[4] + 4,
+                               sums.unmountQuartic[5], sums.unmountQuartic[5] + 4};
+  tGroup<12> u;
+  loadGroup(quartic, u);
+  foldQuartic(buffer, bufferIndex, center, u);
+  storeGroup(u, quartic);
 }
 
 } // namespace
