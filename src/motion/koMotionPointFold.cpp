@@ -80,13 +80,10 @@ __attribute__((always_inline)) inline void symmetricHigh(const tQuad& x, const t
 // c = n x p as Vector3::Cross computes it, and what koPushSymmetric(momentTensor, c, w) and
 // PushTensorProduct(lineMoment[k], row k of K, c, w) add: (w c_r) c_s and (w K[k][i]) c_j.
 template <bool kFaceNormals>
-__attribute__((always_inline)) inline void foldMoments(const ko::koVertexBuffer& buffer,
-                                                       size_t bufferIndex,
-                                                       const Wm4::Vector3<double>& center,
+__attribute__((always_inline)) inline void foldMoments(const tPoint* points, int count,
                                                        tGroup<11>& g) {
-  const int count = buffer.GetVertexQuantity();
   for (int j = 0; j < count; ++j) {
-    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tPoint& point = points[j];
     const tQuad n = kFaceNormals ? point.faceNormal : point.vertexNormal;
     const tQuad p = point.p, w = point.w;
     const tQuad c = KO_PICK(n, n, 1, 2, 0, 3) * KO_PICK(p, p, 2, 0, 1, 3) -
@@ -114,13 +111,10 @@ __attribute__((always_inline)) inline void foldMoments(const ko::koVertexBuffer&
 // What pushPointToSingleRotationSystem adds to axisForm block m, the monomial a_p a_q:
 // w (K[r][p] K[s][q] + K[r][q] K[s][p]), the second product only when p != q.
 template <bool kFaceNormals>
-__attribute__((always_inline)) inline void foldAxisForm(const ko::koVertexBuffer& buffer,
-                                                        size_t bufferIndex,
-                                                        const Wm4::Vector3<double>& center,
+__attribute__((always_inline)) inline void foldAxisForm(const tPoint* points, int count,
                                                         tGroup<12>& g) {
-  const int count = buffer.GetVertexQuantity();
   for (int j = 0; j < count; ++j) {
-    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tPoint& point = points[j];
     const tQuad n = kFaceNormals ? point.faceNormal : point.vertexNormal;
     const tQuad w = point.w;
     const tQuad m = -n;
@@ -153,14 +147,11 @@ __attribute__((always_inline)) inline void foldAxisForm(const ko::koVertexBuffer
 // What pushPointToSingleTranslationSystem and the first two parts of
 // pushPointToSingleUnmountAxisSystem add: (w T_r) T_s twice, w T and w, (w q_k) T; and the largest
 // squared distance from the centre.
-__attribute__((always_inline)) inline void foldTranslation(const ko::koVertexBuffer& buffer,
-                                                           size_t bufferIndex,
-                                                           const Wm4::Vector3<double>& center,
+__attribute__((always_inline)) inline void foldTranslation(const tPoint* points, int count,
                                                            tGroup<11>& g,
                                                            double& largestSquare) {
-  const int count = buffer.GetVertexQuantity();
   for (int j = 0; j < count; ++j) {
-    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tPoint& point = points[j];
     const tQuad p = point.p;
     largestSquare = std::max(largestSquare, p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
     const tQuad t = point.faceNormal;
@@ -183,13 +174,10 @@ __attribute__((always_inline)) inline void foldTranslation(const ko::koVertexBuf
 }
 
 // The last part of pushPointToSingleUnmountAxisSystem: ((w q_k) T_r) T_s.
-__attribute__((always_inline)) inline void foldQuartic(const ko::koVertexBuffer& buffer,
-                                                       size_t bufferIndex,
-                                                       const Wm4::Vector3<double>& center,
+__attribute__((always_inline)) inline void foldQuartic(const tPoint* points, int count,
                                                        tGroup<12>& g) {
-  const int count = buffer.GetVertexQuantity();
   for (int j = 0; j < count; ++j) {
-    const tPoint point = readPoint(buffer, j, bufferIndex, center);
+    const tPoint& point = points[j];
     const tQuad t = point.faceNormal;
     const double x = t[0], y = t[1], z = t[2];
     const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
@@ -208,9 +196,7 @@ __attribute__((always_inline)) inline void foldQuartic(const ko::koVertexBuffer&
 
 // Both folds of one rotation system, its sums loaded to registers and stored back around each.
 template <bool kFaceNormals>
-__attribute__((always_inline)) inline void foldRotation(const ko::koVertexBuffer& buffer,
-                                                        size_t bufferIndex,
-                                                        const Wm4::Vector3<double>& center,
+__attribute__((always_inline)) inline void foldRotation(const tPoint* points, int count,
                                                         koMotionFoldSums::tRotation& r) {
   double* const moments[11] = {r.momentTensor,  r.momentTensor + 4, r.lineMoment[0],
                                r.lineMoment[1], r.lineMoment[2],    r.lineMoment[3],
@@ -218,7 +204,7 @@ __attribute__((always_inline)) inline void foldRotation(const ko::koVertexBuffer
                                r.lineMoment[7], r.lineMoment[8]};
   tGroup<11> g;
   loadGroup(moments, g);
-  foldMoments<kFaceNormals>(buffer, bufferIndex, center, g);
+  foldMoments<kFaceNormals>(points, count, g);
   storeGroup(g, moments);
 
   double* const form[12] = {r.axisForm[0], r.axisForm[0] + 4, r.axisForm[1], r.axisForm[1] + 4,
@@ -226,8 +212,36 @@ __attribute__((always_inline)) inline void foldRotation(const ko::koVertexBuffer
                             r.axisForm[4], r.axisForm[4] + 4, r.axisForm[5], r.axisForm[5] + 4};
   tGroup<12> f;
   loadGroup(form, f);
-  foldAxisForm<kFaceNormals>(buffer, bufferIndex, center, f);
+  foldAxisForm<kFaceNormals>(points, count, f);
   storeGroup(f, form);
+}
+
+// Every group of sums over points[0..count), each group in registers for the whole pass.
+__attribute__((always_inline)) inline void foldChunk(const tPoint* points, int count,
+                                                     koMotionFoldSums& sums) {
+  foldRotation<false>(points, count, sums.normals);
+  foldRotation<true>(points, count, sums.faceNormals);
+
+  double* const translation[11] = {
+      sums.translationTensor, sums.translationTensor + 4, sums.unmountTensor,
+      sums.unmountTensor + 4, sums.normalSum,          sums.unmountCubic[0],
+      sums.unmountCubic[1],   sums.unmountCubic[2],    sums.unmountCubic[3],
+      sums.unmountCubic[4],   sums.unmountCubic[5]};
+  tGroup<11> t;
+  loadGroup(translation, t);
+  foldTranslation(points, count, t, sums.largestSquare);
+  storeGroup(t, translation);
+
+  double* const quartic[12] = {sums.unmountQuartic[0], sums.unmountQuartic[0] + 4,
+                               sums.unmountQuartic[1], sums.unmountQuartic[1] + 4,
+                               sums.unmountQuartic[2], sums.unmountQuartic[2] + 4,
+                               sums.unmountQuartic[3], sums.unmountQuartic[3] + 4,
+                               sums.unmountQuartic[4], sums.unmountQuartic[4] + 4,
+                               sums.unmountQuartic[5], sums.unmountQuartic[5] + 4};
+  tGroup<12> u;
+  loadGroup(quartic, u);
+  foldQuartic(points, count, u);
+  storeGroup(u, quartic);
 }
 
 // One clone per instruction set, chosen once at load time; the default one runs anywhere. Every
@@ -241,29 +255,17 @@ __attribute__((always_inline)) inline void foldRotation(const ko::koVertexBuffer
 KO_FOLD_CLONES
 void foldBuffer(const ko::koVertexBuffer& buffer, size_t bufferIndex,
                 const Wm4::Vector3<double>& center, koMotionFoldSums& sums) {
-  foldRotation<false>(buffer, bufferIndex, center, sums.normals);
-  foldRotation<true>(buffer, bufferIndex, center, sums.faceNormals);
-
-  double* const translation[11] = {
-      sums.translationTensor, sums.translationTensor + 4, sums.unmountTensor,
-      sums.unmountTensor + 4, sums.normalSum,          sums.unmountCubic[0],
-      sums.unmountCubic[1],   sums.unmountCubic[2],    sums.unmountCubic[3],
-      sums.unmountCubic[4],   sums.unmountCubic[5]};
-  tGroup<11> t;
-  loadGroup(translation, t);
-  foldTranslation(buffer, bufferIndex, center, t, sums.largestSquare);
-  storeGroup(t, translation);
-
-  double* const quartic[12] = {sums.unmountQuartic[0], sums.unmountQuartic[0] + 4,
-                               sums.unmountQuartic[1], sums.unmountQuartic[1] + 4,
-                               sums.unmountQuartic[2], sums.unmountQuartic[2] + 4,
-                               sums.unmountQuartic[3], sums.unmountQuartic[3] + 4,
-                               sums.unmountQuartic[4], sums.unmountQuartic[4] + 4,
-                               sums.unmountQuartic[5], sums.unmountQuartic[5] + 4};
-  tGroup<12> u;
-  loadGroup(quartic, u);
-  foldQuartic(buffer, bufferIndex, center, u);
-  storeGroup(u, quartic);
+  // The points are read in chunks that stay in the first-level cache while every group of sums
+  // passes over them.
+  constexpr int kChunk = 128;
+  tPoint chunk[kChunk];
+  const int n = buffer.GetVertexQuantity();
+  for (int begin = 0; begin < n; begin += kChunk) {
+    const int count = std::min(kChunk, n - begin);
+    for (int j = 0; j < count; ++j)
+      chunk[j] = readPoint(buffer, begin + j, bufferIndex, center);
+    foldChunk(chunk, count, sums);
+  }
 }
 
 } // namespace

@@ -75,7 +75,8 @@ ko::koPointer<ko::koVertexBuffer> randomBuffer(std::mt19937& random, int noPairs
 }
 
 void mixSystems(tFingerprint& print, const koMotionDetect& m) {
-  for (const koMotionDetect::tSingleRotAxisSystem* s : {&m.rotSystemNormals, &m.rotSystemFaceNormals}) {
+  for (const koMotionDetect::tSingleRotAxisSystem* s :
+       {&m.rotSystemNormals, &m.rotSystemFaceNormals}) {
     print.mix(s->axisForm);
     for (const Wm4::Matrix3<double>& line : s->lineMoment)
       for (int i = 0; i < 9; ++i)
