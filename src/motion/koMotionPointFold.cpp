@@ -8,11 +8,10 @@
 namespace {
 
 typedef double tQuad __attribute__((vector_size(32)));
+typedef double tHalf __attribute__((vector_size(16)));
 
 // Lane picks; indices 4..7 select from the second vector.
 #define KO_PICK(a, b, i, j, k, l) __builtin_shufflevector(a, b, i, j, k, l)
-
-typedef double tHalf __attribute__((vector_size(16)));
 
 // (x, y, z, 0) built from two halves: a vector assembled from four scalars goes through memory.
 __attribute__((always_inline)) inline void makeQuad(double x, double y, double z, tQuad& quad) {
@@ -54,7 +53,7 @@ struct tGroup {
 };
 
 template <int N>
-__attribute__((always_inline)) inline void loadGroup(const double* const (&from)[N],
+__attribute__((always_inline)) inline void loadGroup(double* const (&from)[N],
                                                      tGroup<N>& group) {
   for (int i = 0; i < N; ++i)
     std::memcpy(&group.sum[i], from[i], sizeof(tQuad));
