@@ -39,13 +39,19 @@ size_t convexHull(const std::vector<Point>& sorted, std::vector<Point>& hull) {
   return k;
 }
 
-// Drops the points that lie well inside the quadrilateral of the four extreme points (lowest,
-// rightmost, highest, leftmost): no such point is a hull vertex, and contact regions are dense,
-// so the hull is then built from a few hundred points instead of tens of thousands. The margin
-// keeps every point that rounding could put on the hull.
-void dropInnerPoints(std::vector<Point>& points) {
+// Moves the points by -origin and scales them by scale; then drops the points that lie well
+// inside the quadrilateral of the four extreme points (lowest, rightmost, highest, leftmost): no
+// such point is a hull vertex, and contact regions are dense, so the hull is then built from a
+// few hundred points instead of tens of thousands. The margin keeps every point that rounding
+// could put on the hull.
+void scaleAndDropInnerPoints(std::vector<Point>& points, const Point& origin, float scale) {
+  const auto scaled = [&](const Point& p) {
+    return Point((p.X() - origin.X()) * scale, (p.Y() - origin.Y()) * scale);
+  };
+  points[0] = scaled(points[0]);
   Point lowest = points[0], rightmost = points[0], highest = points[0], leftmost = points[0];
-  for (const Point& p : points) {
+  for (size_t i = 1; i < points.size(); ++i) {
+    const Point p = points[i] = scaled(points[i]);
     lowest = p.Y() < lowest.Y() ? p : lowest;
     rightmost = p.X() > rightmost.X() ? p : rightmost;
     highest = p.Y() > highest.Y() ? p : highest;
@@ -163,9 +169,7 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   // Into the unit square, keeping the aspect ratio.
   const float extent = std::max(maxB - minB, maxA - minA);
   const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
-  for (Point& p : points)
-    p = Point((p.X() - minA) * scale, (p.Y() - minB) * scale);
-  dropInnerPoints(points);
+  scaleAndDropInnerPoints(points, Point(minA, minB), scale);
   sortByXThenY(points, scratch.keys, scratch.sorted);
   const std::vector<Point>& hull = scratch.hull;
   const size_t hullSize = convexHull(points, scratch.hull);
