@@ -3,7 +3,9 @@
 // samples: the memory floor (one read of the per-coordinate sample arrays), the vectorised scan
 // for the lowest score, and the plain scalar loop over the same scores; its counters give their
 // medians in milliseconds and the ratios to the floor. BM_ComputeRemovalDirection is the whole
-// per-pair query (scan, great circle, six separation tests).
+// per-pair query (scan, great circle, six separation tests). BM_CenterSystems folds the pair's
+// contact points into the moment sums; BM_CircleBasedCentroid finds the region centre around the
+// peg's axis.
 
 #include "koMotionDetect.h"
 #include "motion/koDirectionScan.h"
@@ -150,5 +152,27 @@ void BM_ComputeRemovalDirection(benchmark::State& state) {
     benchmark::DoNotOptimize(motion.computeRemovalDirection(directions, twoWay));
 }
 BENCHMARK(BM_ComputeRemovalDirection)->Unit(benchmark::kMillisecond);
+
+void BM_CenterSystems(benchmark::State& state) {
+  const Workload& w = workload();
+  koMotionDetect motion;
+  for (auto _ : state) {
+    motion.clearSystems();
+    motion.pushContactPoints(w.a.Get());
+    motion.pushContactPoints(w.b.Get());
+    motion.centerSystems();
+    benchmark::DoNotOptimize(motion.radius);
+  }
+}
+BENCHMARK(BM_CenterSystems)->Unit(benchmark::kMicrosecond);
+
+void BM_CircleBasedCentroid(benchmark::State& state) {
+  const Workload& w = workload();
+  float quality = 0.0f;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(koMotionDetect::ComputeCircleBasedCentroid(
+        Vec3f(0.0f, 0.0f, 1.0f), {w.a.Get(), w.b.Get()}, quality));
+}
+BENCHMARK(BM_CircleBasedCentroid)->Unit(benchmark::kMicrosecond);
 
 } // namespace

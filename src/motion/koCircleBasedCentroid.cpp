@@ -19,9 +19,11 @@ float cross(const Point& o, const Point& a, const Point& b) {
 }
 
 // Monotone chain over points sorted by x, then y: the lower chain, then the upper one, dropping
-// every point that does not turn left. The last point repeats the first.
-std::vector<Point> convexHull(const std::vector<Point>& sorted) {
-  std::vector<Point> hull(2 * sorted.size());
+// every point that does not turn left. Writes the hull to hull[0..k) and returns k; the last point
+// repeats the first.
+size_t convexHull(const std::vector<Point>& sorted, std::vector<Point>& hull) {
+  if (hull.size() < 2 * sorted.size())
+    hull.resize(2 * sorted.size());
   size_t k = 0;
   for (const Point& p : sorted) {
     while (k >= 2 && cross(hull[k - 2], hull[k - 1], p) <= 0.0f)
@@ -34,17 +36,22 @@ std::vector<Point> convexHull(const std::vector<Point>& sorted) {
       --k;
     hull[k++] = sorted[i];
   }
-  hull.resize(k);
-  return hull;
+  return k;
 }
 
-// Drops the points that lie well inside the quadrilateral of the four extreme points (lowest,
-// rightmost, highest, leftmost): no such point is a hull vertex, and contact regions are dense,
-// so the hull is then built from a few hundred points instead of tens of thousands. The margin
-// keeps every point that rounding could put on the hull.
-void dropInnerPoints(std::vector<Point>& points) {
+// Moves the points by -origin and scales them by scale; then drops the points that lie well
+// inside the quadrilateral of the four extreme points (lowest, rightmost, highest, leftmost): no
+// such point is a hull vertex, and contact regions are dense, so the hull is then built from a
+// few hundred points instead of tens of thousands. The margin keeps every point that rounding
+// could put on the hull.
+void scaleAndDropInnerPoints(std::vector<Point>& points, const Point& origin, float scale) {
+  const auto scaled = [&](const Point& p) {
+    return Point((p.X() - origin.X()) * scale, (p.Y() - origin.Y()) * scale);
+  };
+  points[0] = scaled(points[0]);
   Point lowest = points[0], rightmost = points[0], highest = points[0], leftmost = points[0];
-  for (const Point& p : points) {
+  for (size_t i = 1; i < points.size(); ++i) {
+    const Point p = points[i] = scaled(points[i]);
     lowest = p.Y() < lowest.Y() ? p : lowest;
     rightmost = p.X() > rightmost.X() ? p : rightmost;
     highest = p.Y() > highest.Y() ? p : highest;
@@ -80,28 +87,45 @@ float fromOrderedBits(std::uint32_t bits) {
 // Sorts by x, then y, in linear time: an LSD radix sort of the 64-bit keys (x bits, y bits),
 // byte by byte, skipping bytes that all keys share. Equal points are equal keys, so the order
 // is the one any sort by (x, y) gives.
-void sortByXThenY(std::vector<Point>& points) {
-  std::vector<std::uint64_t> keys(points.size()), sorted(points.size());
+void sortByXThenY(std::vector<Point>& points, std::vector<std::uint64_t>& keys,
+                  std::vector<std::uint64_t>& sorted) {
+  const size_t n = points.size();
+  if (keys.size() < n) {
+    keys.resize(n);
+    sorted.resize(n);
+  }
   std::array<std::array<std::uint32_t, 256>, 8> counts{};
-  for (size_t i = 0; i < points.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     keys[i] = (std::uint64_t(orderedBits(points[i].X())) << 32) | orderedBits(points[i].Y());
     for (int pass = 0; pass < 8; ++pass)
       ++counts[pass][(keys[i] >> (8 * pass)) & 0xFF];
   }
   for (int pass = 0; pass < 8; ++pass) {
     std::array<std::uint32_t, 256>& histogram = counts[pass];
-    if (std::find(histogram.begin(), histogram.end(), points.size()) != histogram.end())
+    if (std::find(histogram.begin(), histogram.end(), n) != histogram.end())
       continue;
     std::uint32_t offset = 0;
     for (std::uint32_t& count : histogram)
       offset += std::exchange(count, offset);
-    for (const std::uint64_t key : keys)
-      sorted[histogram[(key >> (8 * pass)) & 0xFF]++] = key;
+    for (size_t i = 0; i < n; ++i)
+      sorted[histogram[(keys[i] >> (8 * pass)) & 0xFF]++] = keys[i];
     keys.swap(sorted);
   }
-  for (size_t i = 0; i < points.size(); ++i)
+  for (size_t i = 0; i < n; ++i)
     points[i] = Point(fromOrderedBits(std::uint32_t(keys[i] >> 32)),
                       fromOrderedBits(std::uint32_t(keys[i])));
+}
+
+// Per-thread working memory of ComputeCircleBasedCentroid: contact regions hold tens of thousands
+// of points, and fresh arrays of that size would cost an allocation and page faults per call.
+struct tCentroidScratch {
+  std::vector<Point> points, hull;
+  std::vector<std::uint64_t> keys, sorted;
+};
+
+tCentroidScratch& centroidScratch() {
+  thread_local tCentroidScratch scratch;
+  return scratch;
 }
 
 } // namespace
@@ -118,7 +142,9 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   u.Normalize();
   const Wm4::Vector3<float> v = d.Cross(u);
 
-  std::vector<Point> points;
+  tCentroidScratch& scratch = centroidScratch();
+  std::vector<Point>& points = scratch.points;
+  points.clear();
   float minA = 0.0f, maxA = 0.0f, minB = 0.0f, maxB = 0.0f, minC = 0.0f, maxC = 0.0f;
   for (const ko::koVertexBuffer* buffer : buffers) {
     if (!buffer)
@@ -143,15 +169,14 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   // Into the unit square, keeping the aspect ratio.
   const float extent = std::max(maxB - minB, maxA - minA);
   const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
-  for (Point& p : points)
-    p = Point((p.X() - minA) * scale, (p.Y() - minB) * scale);
-  dropInnerPoints(points);
-  sortByXThenY(points);
-  const std::vector<Point> hull = convexHull(points);
+  scaleAndDropInnerPoints(points, Point(minA, minB), scale);
+  sortByXThenY(points, scratch.keys, scratch.sorted);
+  const std::vector<Point>& hull = scratch.hull;
+  const size_t hullSize = convexHull(points, scratch.hull);
 
   // Sum of L t t^T and of L (t t^T) m over the hull edges, t the unit direction, m the midpoint.
   float a11 = 0.0f, a12 = 0.0f, a22 = 0.0f, b1 = 0.0f, b2 = 0.0f, total = 0.0f;
-  for (size_t i = 0; i + 1 < hull.size(); ++i) {
+  for (size_t i = 0; i + 1 < hullSize; ++i) {
     const Point edge = hull[i + 1] - hull[i];
     const float length = edge.Length();
     if (!(length > 0.0f))
@@ -179,13 +204,13 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   const Point z((a22 * b1 - a12 * b2) / det, (a11 * b2 - a12 * b1) / det);
 
   float rMin = 0.0f, rMax = 0.0f, rSum = 0.0f;
-  for (size_t i = 1; i < hull.size(); ++i) {
+  for (size_t i = 1; i < hullSize; ++i) {
     const float r = (hull[i] - z).Length();
     rMin = i == 1 ? r : std::min(rMin, r);
     rMax = std::max(rMax, r);
     rSum += r;
   }
-  const float rMean = rSum / static_cast<float>(hull.size() - 1);
+  const float rMean = rSum / static_cast<float>(hullSize - 1);
   quality = std::min(rMin / rMax, 0.5f / rMean);
 
   return ((z.X() * extent + minA) * u) + ((z.Y() * extent + minB) * v) +

@@ -1,6 +1,7 @@
 #include "koMotionDetect.h"
 
 #include "motion/koMotionMath.h"
+#include "motion/koMotionPointFold.h"
 
 #include <ko/koVertexBuffer.h>
 
@@ -85,26 +86,11 @@ void koMotionDetect::centerSystems() {
   if (totalWeight != 0.0)
     center = weightedPositionSum / totalWeight;
 
-  double largestSquare = 0.0;
-  for (size_t i = 0; i < contactBuffers.size(); ++i) {
-    const ko::koVertexBuffer& buffer = *contactBuffers[i];
-    const int n = buffer.GetVertexQuantity();
-    for (int j = 0; j < n; ++j) {
-      // Even vertices are samples on the buffer's own side, odd ones on the other side; side A's
-      // samples keep their normals, so all normals end up pointing from A towards B.
-      const double sign = (i % 2u) == (static_cast<size_t>(j) % 2u) ? 1.0 : -1.0;
-      const Wm4::Vector3<double> N = sign * toDouble(buffer.Normal3(j));
-      const Wm4::Vector3<double> T = sign * toDouble(buffer.TCoord3(0, j));
-      const double w = buffer.PSize1(j);
-      const Wm4::Vector3<double> p = toDouble(buffer.Position3(j)) - center;
-      largestSquare = std::max(largestSquare, p.SquaredLength());
-      pushPointToSingleRotationSystem(p, N, w, rotSystemNormals);
-      pushPointToSingleRotationSystem(p, T, w, rotSystemFaceNormals);
-      pushPointToSingleTranslationSystem(p, T, w);
-      pushPointToSingleUnmountAxisSystem(T, w);
-    }
-  }
-  radius = std::sqrt(largestSquare);
+  koMotionFoldSums sums(*this);
+  for (size_t i = 0; i < contactBuffers.size(); ++i)
+    koFoldContactPoints(*contactBuffers[i], i, center, sums);
+  sums.storeTo(*this);
+  radius = std::sqrt(sums.largestSquare);
 
   // As if built from positions divided by the radius and weights divided by the total weight.
   // A zero radius leaves zero moments (every c = n x p is 0) and a zero weight empty sums.
