@@ -62,6 +62,21 @@ bool clipsToSomething(const Point cell[3], const Triangle& triangle) {
 
 } // namespace
 
+koLatticeSampler::Cell koLatticeSampler::child(const Refined& parent, size_t which) {
+  const Point* c = parent.corner;
+  const Point* m = parent.middle;
+  switch (which) {
+  case 0:
+    return {{c[0], m[0], m[2]}};
+  case 1:
+    return {{m[0], c[1], m[1]}};
+  case 2:
+    return {{m[2], m[1], c[2]}};
+  default:
+    return {{m[0], m[1], m[2]}};
+  }
+}
+
 int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
                              std::vector<Wm4::Vector3<double>>& weights) {
   weights.clear();
@@ -116,33 +131,35 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
   };
 
   // The parallelogram over the box, cut along its short diagonal into two counter-clockwise cells.
-  mCells.clear();
-  mCells.push_back({{latticePoint(i0, j0), latticePoint(i0, j0 + m), latticePoint(i0 + m, j0)}});
-  mCells.push_back(
-      {{latticePoint(i0, j0 + m), latticePoint(i0 + m, j0 + m), latticePoint(i0 + m, j0)}});
-  for (size_t head = 0; head < mCells.size() && static_cast<int>(weights.size()) < count; ++head) {
-    const Cell cell = mCells[head];
+  // Cells are taken in breadth-first order: after the two roots come the four children of each
+  // refined cell in turn, made only when reached.
+  const Cell roots[2] = {
+      {{latticePoint(i0, j0), latticePoint(i0, j0 + m), latticePoint(i0 + m, j0)}},
+      {{latticePoint(i0, j0 + m), latticePoint(i0 + m, j0 + m), latticePoint(i0 + m, j0)}}};
+  mRefined.clear();
+  for (size_t head = 0;
+       head < 2 + 4 * mRefined.size() && static_cast<int>(weights.size()) < count; ++head) {
+    const Cell cell = head < 2 ? roots[head] : child(mRefined[(head - 2) / 4], (head - 2) % 4);
     if (!clipsToSomething(cell.corner, triangle))
       continue;
-    Point middle[3];
+    Refined refined;
     for (int k = 0; k < 3; ++k) {
       const Point& from = cell.corner[k];
       const Point& to = cell.corner[(k + 1) % 3];
-      middle[k] = (from + to) * 0.5;
+      refined.corner[k] = from;
+      refined.middle[k] = (from + to) * 0.5;
       // Neighbouring cells run along a shared edge in opposite directions: only the cell that
       // rises along it takes its midpoint.
       if (!(to.Y() > from.Y()) || static_cast<int>(weights.size()) >= count)
         continue;
-      const double side0 = triangle.side(0, middle[k]), side1 = triangle.side(1, middle[k]),
-                   side2 = triangle.side(2, middle[k]);
+      const Point& middle = refined.middle[k];
+      const double side0 = triangle.side(0, middle), side1 = triangle.side(1, middle),
+                   side2 = triangle.side(2, middle);
       if (side0 > 0.0 && side1 > 0.0 && side2 > 0.0)
         weights.emplace_back(side1 / triangle.area2, side2 / triangle.area2,
                              side0 / triangle.area2);
     }
-    mCells.push_back({{cell.corner[0], middle[0], middle[2]}});
-    mCells.push_back({{middle[0], cell.corner[1], middle[1]}});
-    mCells.push_back({{middle[2], middle[1], cell.corner[2]}});
-    mCells.push_back({{middle[0], middle[1], middle[2]}});
+    mRefined.push_back(refined);
   }
   return static_cast<int>(weights.size());
 }
