@@ -1,6 +1,7 @@
 // Contact detection on tessellated solids, with anchors measured in the same run: Embree's own
 // scene build for the hierarchies, FCL's distance query and the cost of the exact triangle
 // distances for the contact face search.
+#include "contacts/koLatticeSampling.h"
 #include "koContactFaces.h"
 #include "koEmbreeAnchor.h"
 #include "koContactPoints.h"
@@ -18,6 +19,7 @@
 #include <fcl/fcl.h>
 #endif
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -176,6 +178,23 @@ void BM_ContactPoints(benchmark::State& state) {
   state.counters["pairsA"] = pointsA ? pointsA->GetVertexQuantity() / 2 : 0;
 }
 BENCHMARK(BM_ContactPoints)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The lattice sampler alone on 1000 random triangles of the unit square, asking each for n
+// points: 5 is the least any contact triangle gets, 400 about what a tile's face triangle gets.
+void BM_LatticeSampler(benchmark::State& state) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  std::vector<Wm4::Vector2<float>> corners(3 * 1000);
+  for (Wm4::Vector2<float>& corner : corners)
+    corner = Wm4::Vector2<float>(unit(random), unit(random));
+  koLatticeSampler sampler;
+  std::vector<Wm4::Vector3<double>> weights;
+  const int count = int(state.range(0));
+  for (auto _ : state)
+    for (size_t t = 0; t < corners.size(); t += 3)
+      benchmark::DoNotOptimize(sampler.sample(&corners[t], count, weights));
+}
+BENCHMARK(BM_LatticeSampler)->Arg(5)->Arg(400)->Unit(benchmark::kMillisecond);
 
 // n tessellated unit boxes stacked in columns of ten, every box touching its neighbours.
 void BM_ProcessParts(benchmark::State& state) {

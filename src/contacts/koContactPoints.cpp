@@ -1,7 +1,6 @@
 #include "koContactPoints.h"
 
 #include "contacts/koContactPatches.h"
-#include "contacts/koLatticeSampling.h"
 #include "contacts/koPatchSampling.h"
 #include "contacts/koPatchUnfolding.h"
 #include "contacts/koSampleMatching.h"
@@ -23,13 +22,25 @@ PatchList unfoldedPatches(const ko::koTriMesh& mesh, const std::vector<unsigned 
   return patches;
 }
 
-std::vector<unsigned char> contactFlags(const ko::koTriMesh& mesh,
-                                        const std::vector<unsigned int>& faces) {
-  std::vector<unsigned char> flags(static_cast<size_t>(mesh.GetTriangleQuantity()), 0);
+const std::vector<unsigned char>& contactFlags(const ko::koTriMesh& mesh,
+                                               const std::vector<unsigned int>& faces,
+                                               std::vector<unsigned char>& flags) {
+  flags.assign(static_cast<size_t>(mesh.GetTriangleQuantity()), 0);
   for (unsigned int face : faces)
     flags[face] = 1;
   return flags;
 }
+
+// One thread's working storage, kept from pair to pair: a pair then allocates little more than
+// its patches and results.
+struct Scratch {
+  koPatchSampling::Sampler sampler;
+  koPatchSampling::SideSamples samplesA, samplesB;
+  koSampleMatching::Workspace matching;
+  std::vector<unsigned char> flags;
+};
+
+thread_local Scratch scratch;
 
 } // namespace
 
@@ -43,14 +54,15 @@ void koContactPoints::getContactPoints(const std::vector<unsigned int>& facesA,
                                        ko::koPointer<ko::koVertexBuffer>& pointsB) {
   const PatchList patchesA = unfoldedPatches(*meshA->mesh, facesA);
   const PatchList patchesB = unfoldedPatches(*meshB->mesh, facesB);
-  koLatticeSampler sampler;
-  const koPatchSampling::SideSamples samplesA = koPatchSampling::sampleSide(patchesA, sampler);
-  const koPatchSampling::SideSamples samplesB = koPatchSampling::sampleSide(patchesB, sampler);
+  koPatchSampling::sampleSide(patchesA, scratch.sampler, scratch.samplesA);
+  koPatchSampling::sampleSide(patchesB, scratch.sampler, scratch.samplesB);
 
-  pointsA = koSampleMatching::matchSamples(samplesA, *meshB, contactFlags(*meshB->mesh, facesB),
-                                           tolerance);
-  pointsB = koSampleMatching::matchSamples(samplesB, *meshA, contactFlags(*meshA->mesh, facesA),
-                                           tolerance);
+  pointsA = koSampleMatching::matchSamples(scratch.samplesA, *meshB,
+                                           contactFlags(*meshB->mesh, facesB, scratch.flags),
+                                           tolerance, scratch.matching);
+  pointsB = koSampleMatching::matchSamples(scratch.samplesB, *meshA,
+                                           contactFlags(*meshA->mesh, facesA, scratch.flags),
+                                           tolerance, scratch.matching);
 
   if (debugOutput) {
     const ko::koPointer<ko::koNode> scene = new ko::koNode;

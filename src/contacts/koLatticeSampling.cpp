@@ -16,48 +16,66 @@ double cross(const Point& u, const Point& v) { return u.X() * v.Y() - u.Y() * v.
 // Edge k runs from corner k to corner k + 1.
 struct Triangle {
   Point p[3];
+  // p[k + 1] - p[k], set once the corners are final.
+  Point edge[3];
   // +1 for a counter-clockwise triangle, -1 for a clockwise one.
   double orientation;
   double area2;
 
   // Twice the area of (p[k], p[k + 1], q), positive on the triangle's side of edge k.
-  double side(int k, const Point& q) const {
-    return orientation * cross(p[(k + 1) % 3] - p[k], q - p[k]);
-  }
-  bool strictlyInside(const Point& q) const {
-    return side(0, q) > 0.0 && side(1, q) > 0.0 && side(2, q) > 0.0;
-  }
+  double side(int k, const Point& q) const { return orientation * cross(edge[k], q - p[k]); }
 };
 
 // Whether anything of the cell remains after clipping it by the triangle's open half-planes,
-// one edge after another.
+// one edge after another (Sutherland-Hodgman, each corner's side taken once per edge).
 bool clipsToSomething(const Point cell[3], const Triangle& triangle) {
   // A triangle clipped by three half-planes keeps at most 6 corners.
-  Point buffers[2][8];
-  int sizes[2] = {3, 0};
-  std::copy(cell, cell + 3, buffers[0]);
+  Point buffers[2][6];
+  const Point* in = cell;
+  int n = 3;
   for (int k = 0; k < 3; ++k) {
-    const Point* in = buffers[k % 2];
-    Point* out = buffers[(k + 1) % 2];
-    const int n = sizes[k % 2];
-    int& m = sizes[(k + 1) % 2];
-    m = 0;
+    double side[6];
+    bool allIn = true, anyIn = false;
     for (int i = 0; i < n; ++i) {
-      const Point& from = in[i];
-      const Point& to = in[(i + 1) % n];
-      const double sideFrom = triangle.side(k, from), sideTo = triangle.side(k, to);
-      if (sideFrom > 0.0)
-        out[m++] = from;
-      if ((sideFrom > 0.0) != (sideTo > 0.0))
-        out[m++] = from + (to - from) * (sideFrom / (sideFrom - sideTo));
+      side[i] = triangle.side(k, in[i]);
+      allIn = allIn && side[i] > 0.0;
+      anyIn = anyIn || side[i] > 0.0;
     }
-    if (m == 0)
+    if (allIn)
+      continue; // the polygon stays as it is
+    if (!anyIn)
       return false;
+    Point* out = in == buffers[0] ? buffers[1] : buffers[0];
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+      const int j = i + 1 < n ? i + 1 : 0;
+      if (side[i] > 0.0)
+        out[m++] = in[i];
+      if ((side[i] > 0.0) != (side[j] > 0.0))
+        out[m++] = in[i] + (in[j] - in[i]) * (side[i] / (side[i] - side[j]));
+    }
+    in = out;
+    n = m;
   }
   return true;
 }
 
 } // namespace
+
+koLatticeSampler::Cell koLatticeSampler::child(const Refined& parent, size_t which) {
+  const Point* c = parent.corner;
+  const Point* m = parent.middle;
+  switch (which) {
+  case 0:
+    return {{c[0], m[0], m[2]}};
+  case 1:
+    return {{m[0], c[1], m[1]}};
+  case 2:
+    return {{m[2], m[1], c[2]}};
+  default:
+    return {{m[0], m[1], m[2]}};
+  }
+}
 
 int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
                              std::vector<Wm4::Vector3<double>>& weights) {
@@ -66,10 +84,12 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
   for (int k = 0; k < 3; ++k)
     triangle.p[k] = Point(corners[k].X(), corners[k].Y());
 
+  double lengths[3];
+  for (int k = 0; k < 3; ++k)
+    lengths[k] = (triangle.p[(k + 1) % 3] - triangle.p[k]).Length();
   int longest = 0;
   for (int k = 1; k < 3; ++k)
-    if ((triangle.p[(k + 1) % 3] - triangle.p[k]).Length() >
-        (triangle.p[(longest + 1) % 3] - triangle.p[longest]).Length())
+    if (lengths[k] > lengths[longest])
       longest = k;
   const Point base = triangle.p[longest];
   const Point edge = triangle.p[(longest + 1) % 3] - base;
@@ -83,6 +103,8 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
     const Point away = Point(-edge.Y(), edge.X()) * ((height > 0.0 ? 1.0 : -1.0) / length);
     apex += away * (MinimumHeight * length - std::fabs(height));
   }
+  for (int k = 0; k < 3; ++k)
+    triangle.edge[k] = triangle.p[(k + 1) % 3] - triangle.p[k];
   const double signedArea2 = cross(triangle.p[1] - triangle.p[0], triangle.p[2] - triangle.p[0]);
   triangle.orientation = signedArea2 < 0.0 ? -1.0 : 1.0;
   triangle.area2 = std::fabs(signedArea2);
@@ -109,31 +131,35 @@ int koLatticeSampler::sample(const Wm4::Vector2<float> corners[3], int count,
   };
 
   // The parallelogram over the box, cut along its short diagonal into two counter-clockwise cells.
-  mCells.clear();
-  mCells.push_back({{latticePoint(i0, j0), latticePoint(i0, j0 + m), latticePoint(i0 + m, j0)}});
-  mCells.push_back(
-      {{latticePoint(i0, j0 + m), latticePoint(i0 + m, j0 + m), latticePoint(i0 + m, j0)}});
-  for (size_t head = 0; head < mCells.size() && static_cast<int>(weights.size()) < count; ++head) {
-    const Cell cell = mCells[head];
+  // Cells are taken in breadth-first order: after the two roots come the four children of each
+  // refined cell in turn, made only when reached.
+  const Cell roots[2] = {
+      {{latticePoint(i0, j0), latticePoint(i0, j0 + m), latticePoint(i0 + m, j0)}},
+      {{latticePoint(i0, j0 + m), latticePoint(i0 + m, j0 + m), latticePoint(i0 + m, j0)}}};
+  mRefined.clear();
+  for (size_t head = 0;
+       head < 2 + 4 * mRefined.size() && static_cast<int>(weights.size()) < count; ++head) {
+    const Cell cell = head < 2 ? roots[head] : child(mRefined[(head - 2) / 4], (head - 2) % 4);
     if (!clipsToSomething(cell.corner, triangle))
       continue;
-    Point middle[3];
+    Refined refined;
     for (int k = 0; k < 3; ++k) {
       const Point& from = cell.corner[k];
       const Point& to = cell.corner[(k + 1) % 3];
-      middle[k] = (from + to) * 0.5;
+      refined.corner[k] = from;
+      refined.middle[k] = (from + to) * 0.5;
       // Neighbouring cells run along a shared edge in opposite directions: only the cell that
       // rises along it takes its midpoint.
-      if (to.Y() > from.Y() && triangle.strictlyInside(middle[k]) &&
-          static_cast<int>(weights.size()) < count)
-        weights.emplace_back(triangle.side(1, middle[k]) / triangle.area2,
-                             triangle.side(2, middle[k]) / triangle.area2,
-                             triangle.side(0, middle[k]) / triangle.area2);
+      if (!(to.Y() > from.Y()) || static_cast<int>(weights.size()) >= count)
+        continue;
+      const Point& middle = refined.middle[k];
+      const double side0 = triangle.side(0, middle), side1 = triangle.side(1, middle),
+                   side2 = triangle.side(2, middle);
+      if (side0 > 0.0 && side1 > 0.0 && side2 > 0.0)
+        weights.emplace_back(side1 / triangle.area2, side2 / triangle.area2,
+                             side0 / triangle.area2);
     }
-    mCells.push_back({{cell.corner[0], middle[0], middle[2]}});
-    mCells.push_back({{middle[0], cell.corner[1], middle[1]}});
-    mCells.push_back({{middle[2], middle[1], cell.corner[2]}});
-    mCells.push_back({{middle[0], middle[1], middle[2]}});
+    mRefined.push_back(refined);
   }
   return static_cast<int>(weights.size());
 }

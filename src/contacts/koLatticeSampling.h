@@ -6,8 +6,8 @@
 
 // Evenly spread points inside a plane triangle: the midpoints of the rising edges of a triangular
 // lattice of equilateral cells, refined cell by cell (coarse cells first) until enough midpoints
-// fall strictly inside. Keeps its work list between calls, so one sampler serves many triangles
-// without allocating; one sampler per thread.
+// fall strictly inside. Keeps its list of refined cells between calls, so one sampler serves many
+// triangles without allocating; one sampler per thread.
 class koLatticeSampler {
 public:
   // Up to count points strictly inside the triangle, written as barycentric weights (one
@@ -22,6 +22,14 @@ private:
   struct Cell {
     Wm4::Vector2<double> corner[3];
   };
-  // The cells to refine, taken first in, first out.
-  std::vector<Cell> mCells;
+  // A cell that meets the triangle, with the midpoints of its edges (edge k from corner k).
+  struct Refined {
+    Wm4::Vector2<double> corner[3];
+    Wm4::Vector2<double> middle[3];
+  };
+  // Child 0, 1 or 2 of a refined cell keeps its corner 0, 1 or 2; child 3 is the middle one.
+  static Cell child(const Refined& parent, size_t which);
+
+  // The refined cells in the order they were taken.
+  std::vector<Refined> mRefined;
 };

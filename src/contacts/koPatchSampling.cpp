@@ -1,8 +1,5 @@
 #include "contacts/koPatchSampling.h"
 
-#include "contacts/koLatticeSampling.h"
-#include "contacts/koSurfacePoints.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -52,51 +49,35 @@ void forEachTriangle(const std::vector<ko::koPointer<ko::koTriMesh>>& patches, V
 
 } // namespace
 
-SideSamples sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>>& unfoldedPatches,
-                       koLatticeSampler& sampler) {
+void sampleSide(const std::vector<ko::koPointer<ko::koTriMesh>>& unfoldedPatches, Sampler& sampler,
+                SideSamples& samples) {
   double totalArea = 0.0;
   forEachTriangle(unfoldedPatches, [&](size_t, const ko::koVertexBuffer& vertices, const int* v) {
     totalArea += doubledPlaneArea(vertices, v);
   });
-  int capacity = 0;
-  Budget sizing(totalArea);
-  forEachTriangle(unfoldedPatches, [&](size_t, const ko::koVertexBuffer& vertices, const int* v) {
-    capacity += sizing.next(doubledPlaneArea(vertices, v));
-  });
 
-  SideSamples samples;
-  samples.points = new ko::koVertexBuffer(koSurfacePoints::pointAttributes(), capacity);
+  samples.points.clear();
   samples.perPatch.assign(unfoldedPatches.size(), 0);
-  std::vector<Wm4::Vector3<double>> weights;
-  int written = 0;
   Budget budget(totalArea);
+  Sample sample;
   forEachTriangle(unfoldedPatches, [&](size_t p, const ko::koVertexBuffer& vertices, const int* v) {
     const float area = doubledPlaneArea(vertices, v);
     const int count = budget.next(area);
     const Vector2 corners[3] = {vertices.TCoord2(0, v[0]), vertices.TCoord2(0, v[1]),
                                 vertices.TCoord2(0, v[2])};
-    sampler.sample(corners, count, weights);
-    for (const Wm4::Vector3<double>& w : weights) {
+    sampler.lattice.sample(corners, count, sampler.weights);
+    if (sampler.weights.empty())
+      return;
+    sample.point.faceNormal = koSurfacePoints::faceNormal(vertices, v);
+    sample.weight = area / static_cast<float>(count);
+    for (const Wm4::Vector3<double>& w : sampler.weights) {
       const float wf[3] = {static_cast<float>(w.X()), static_cast<float>(w.Y()),
                            static_cast<float>(w.Z())};
-      koSurfacePoints::writePoint(*samples.points, written++,
-                                  koSurfacePoints::surfacePoint(vertices, v, wf),
-                                  area / static_cast<float>(count));
+      koSurfacePoints::interpolate(vertices, v, wf, sample.point);
+      samples.points.push_back(sample);
     }
-    samples.perPatch[p] += static_cast<int>(weights.size());
+    samples.perPatch[p] += static_cast<int>(sampler.weights.size());
   });
-
-  if (written > 0) {
-    samples.points->resizeVertexBuffer(written);
-  } else {
-    // Nothing to match, yet a buffer to hand on; the samples of no patch include it.
-    samples.points->resizeVertexBuffer(1);
-    koSurfacePoints::SurfacePoint origin;
-    origin.position = Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
-    origin.normal = origin.faceNormal = Wm4::Vector3<float>(1.0f, 0.0f, 0.0f);
-    koSurfacePoints::writePoint(*samples.points, 0, origin, 0.0f);
-  }
-  return samples;
 }
 
 } // namespace koPatchSampling

@@ -3,7 +3,6 @@
 #include "contacts/koSurfacePoints.h"
 #include "koMeshAndBVH.h"
 
-#include <ko/koMeshUtils.h>
 #include <ko/koQBVH.h>
 
 #include <algorithm>
@@ -13,19 +12,13 @@ namespace koSampleMatching {
 
 namespace {
 
-struct Match {
-  int sample;
-  float distance;
-  koSurfacePoints::SurfacePoint hit;
-};
-
 // The hit of the sample's normal line on a facing contact face of the other side, if any.
-bool matchSample(const ko::koVertexBuffer& samples, int i, const koMeshAndBVH& other,
+bool matchSample(const koPatchSampling::Sample& sample, int i, const koMeshAndBVH& other,
                  const std::vector<unsigned char>& contactFace, float tolerance, Match& match) {
   float distance = tolerance;
   Wm4::Vector2<float> barycentric;
   unsigned int triangle = 0;
-  if (!other.qbvh->intersectRaySymmetric(samples.Position3(i), samples.Normal3(i), distance,
+  if (!other.qbvh->intersectRaySymmetric(sample.point.position, sample.point.normal, distance,
                                          barycentric, triangle) ||
       triangle >= contactFace.size() || !contactFace[triangle])
     return false;
@@ -35,8 +28,8 @@ bool matchSample(const ko::koVertexBuffer& samples, int i, const koMeshAndBVH& o
   match.sample = i;
   match.distance = distance;
   match.hit = koSurfacePoints::surfacePoint(*other.mesh->VBuffer, v, w);
-  return std::min(samples.TCoord3(0, i).Dot(match.hit.faceNormal),
-                  samples.Normal3(i).Dot(match.hit.normal)) <= FacingLimit;
+  return std::min(sample.point.faceNormal.Dot(match.hit.faceNormal),
+                  sample.point.normal.Dot(match.hit.normal)) <= FacingLimit;
 }
 
 // Distances that differ by at most this share of the tolerance count as equal.
@@ -47,13 +40,14 @@ constexpr float kEqualDistanceShare = 1e-3f;
 // tolerance (faces flush against each other, apart only by rounding), none is a stray and all
 // are kept: the strict bound would drop every one of exactly equal distances, and those one
 // rounding step above the rest otherwise.
-void keepNearMatches(const ko::koVertexBuffer& samples, const std::vector<Match>& accepted,
+void keepNearMatches(const std::vector<koPatchSampling::Sample>& samples,
+                     const std::vector<Match>& accepted,
                      float tolerance, std::vector<Match>& kept) {
   if (accepted.empty())
     return;
   double weight = 0.0, moment1 = 0.0, moment2 = 0.0;
   for (const Match& match : accepted) {
-    const double w = samples.PSize1(match.sample), t = match.distance;
+    const double w = samples[static_cast<size_t>(match.sample)].weight, t = match.distance;
     weight += w;
     moment1 += w * t;
     moment2 += w * t * t;
@@ -74,20 +68,20 @@ void keepNearMatches(const ko::koVertexBuffer& samples, const std::vector<Match>
 
 ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
                                  const koMeshAndBVH& other,
-                                 const std::vector<unsigned char>& contactFace, float tolerance) {
-  const ko::koVertexBuffer& points = *samples.points;
-  std::vector<Match> accepted, kept;
-  // Sized once for the worst case: every sample kept.
-  accepted.reserve(static_cast<size_t>(points.GetVertexQuantity()));
-  kept.reserve(static_cast<size_t>(points.GetVertexQuantity()));
+                                 const std::vector<unsigned char>& contactFace, float tolerance,
+                                 Workspace& workspace) {
+  std::vector<Match>& accepted = workspace.accepted;
+  std::vector<Match>& kept = workspace.kept;
+  kept.clear();
   Match match;
   int first = 0;
   for (int count : samples.perPatch) {
     accepted.clear();
     for (int i = first; i < first + count; ++i)
-      if (matchSample(points, i, other, contactFace, tolerance, match))
+      if (matchSample(samples.points[static_cast<size_t>(i)], i, other, contactFace, tolerance,
+                      match))
         accepted.push_back(match);
-    keepNearMatches(points, accepted, tolerance, kept);
+    keepNearMatches(samples.points, accepted, tolerance, kept);
     first += count;
   }
   if (kept.empty())
@@ -96,10 +90,10 @@ ko::koVertexBuffer* matchSamples(const koPatchSampling::SideSamples& samples,
   ko::koVertexBuffer* pairs =
       new ko::koVertexBuffer(koSurfacePoints::pointAttributes(), 2 * static_cast<int>(kept.size()));
   for (size_t k = 0; k < kept.size(); ++k) {
-    const int i = kept[k].sample;
+    const koPatchSampling::Sample& sample = samples.points[static_cast<size_t>(kept[k].sample)];
     const int sampleVertex = 2 * static_cast<int>(k);
-    ko::koMeshUtils::CopyVertexData(points, *pairs, i, sampleVertex);
-    koSurfacePoints::writePoint(*pairs, sampleVertex + 1, kept[k].hit, points.PSize1(i));
+    koSurfacePoints::writePoint(*pairs, sampleVertex, sample.point, sample.weight);
+    koSurfacePoints::writePoint(*pairs, sampleVertex + 1, kept[k].hit, sample.weight);
   }
   return pairs;
 }

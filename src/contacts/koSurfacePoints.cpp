@@ -13,23 +13,29 @@ ko::koAttributes pointAttributes() {
   return attributes;
 }
 
-SurfacePoint surfacePoint(const ko::koVertexBuffer& buffer, const int v[3], const float w[3]) {
+Wm4::Vector3<float> faceNormal(const ko::koVertexBuffer& buffer, const int v[3]) {
   const Wm4::Vector3<float>& p0 = buffer.Position3(v[0]);
-  const Wm4::Vector3<float>& p1 = buffer.Position3(v[1]);
-  const Wm4::Vector3<float>& p2 = buffer.Position3(v[2]);
-  const Wm4::Vector3<float>& n0 = buffer.Normal3(v[0]);
-  const Wm4::Vector3<float>& n1 = buffer.Normal3(v[1]);
-  const Wm4::Vector3<float>& n2 = buffer.Normal3(v[2]);
-
-  SurfacePoint point;
-  point.position = p0 * w[0] + p1 * w[1] + p2 * w[2];
-  point.normal = n0 * w[0] + n1 * w[1] + n2 * w[2];
-  point.normal.Normalize();
+  Wm4::Vector3<float> normal = (buffer.Position3(v[1]) - p0).Cross(buffer.Position3(v[2]) - p0);
   // The winding of contact faces is not trusted; the smoothed vertex normals say which way is out.
-  point.faceNormal = (p1 - p0).Cross(p2 - p0);
-  if (point.faceNormal.Dot(n0 + n1 + n2) < 0.0f)
-    point.faceNormal = -point.faceNormal;
-  point.faceNormal.Normalize();
+  if (normal.Dot(buffer.Normal3(v[0]) + buffer.Normal3(v[1]) + buffer.Normal3(v[2])) < 0.0f)
+    normal = -normal;
+  normal.Normalize();
+  return normal;
+}
+
+void interpolate(const ko::koVertexBuffer& buffer, const int v[3], const float w[3],
+                 SurfacePoint& point) {
+  point.position =
+      buffer.Position3(v[0]) * w[0] + buffer.Position3(v[1]) * w[1] + buffer.Position3(v[2]) * w[2];
+  point.normal =
+      buffer.Normal3(v[0]) * w[0] + buffer.Normal3(v[1]) * w[1] + buffer.Normal3(v[2]) * w[2];
+  point.normal.Normalize();
+}
+
+SurfacePoint surfacePoint(const ko::koVertexBuffer& buffer, const int v[3], const float w[3]) {
+  SurfacePoint point;
+  interpolate(buffer, v, w, point);
+  point.faceNormal = faceNormal(buffer, v);
   return point;
 }
 

@@ -27,6 +27,12 @@ ko::koAttributes pointAttributes();
 // The point with barycentric weights w on the triangle of vertices v of buffer.
 SurfacePoint surfacePoint(const ko::koVertexBuffer& buffer, const int v[3], const float w[3]);
 
+// The two halves of surfacePoint, for callers that take many points on one triangle: the
+// triangle's face normal, and the position and normal of the point with weights w.
+Wm4::Vector3<float> faceNormal(const ko::koVertexBuffer& buffer, const int v[3]);
+void interpolate(const ko::koVertexBuffer& buffer, const int v[3], const float w[3],
+                 SurfacePoint& point);
+
 void writePoint(ko::koVertexBuffer& buffer, int i, const SurfacePoint& point, float weight);
 
 } // namespace koSurfacePoints

@@ -191,7 +191,8 @@ TEST(koContactPoints, SamplingSharesTheBudgetWithFiveSamplesAtLeast) {
   const Mesh separate = patchMesh(positions, indices);
   const Mesh quad = patchMesh(
       {Vector3(0, 0, 0), Vector3(3, 0, 0), Vector3(0, 2, 0), Vector3(3, 2, 0)}, {0, 1, 3, 0, 2, 3});
-  koLatticeSampler sampler;
+  koPatchSampling::Sampler sampler;
+  koPatchSampling::SideSamples samples;
   for (const Mesh& mesh : {separate, quad}) {
     std::vector<unsigned int> faces(mesh->GetTriangleQuantity());
     std::iota(faces.begin(), faces.end(), 0u);
@@ -199,24 +200,23 @@ TEST(koContactPoints, SamplingSharesTheBudgetWithFiveSamplesAtLeast) {
     koContactPatches::extractPatches(*mesh, faces, patches);
     for (Mesh& patch : patches)
       patch = koPatchUnfolding::unfoldPatch(*patch);
-    const koPatchSampling::SideSamples samples = koPatchSampling::sampleSide(patches, sampler);
-    const ko::koVertexBuffer& points = *samples.points;
+    koPatchSampling::sampleSide(patches, sampler, samples);
     double weights = 0.0;
-    for (int i = 0; i < points.GetVertexQuantity(); ++i) {
-      EXPECT_EQ(points.Position3(i).Z(), 0.0f);
-      EXPECT_EQ(points.Normal3(i), Vector3(0, 0, 1));
-      EXPECT_EQ(points.TCoord3(0, i), Vector3(0, 0, 1));
-      weights += points.PSize1(i);
+    for (const koPatchSampling::Sample& sample : samples.points) {
+      EXPECT_EQ(sample.point.position.Z(), 0.0f);
+      EXPECT_EQ(sample.point.normal, Vector3(0, 0, 1));
+      EXPECT_EQ(sample.point.faceNormal, Vector3(0, 0, 1));
+      weights += sample.weight;
     }
     if (mesh == separate) {
       EXPECT_EQ(samples.perPatch, std::vector<int>(2500, 5));
-      EXPECT_EQ(points.GetVertexQuantity(), 2500 * 5);
+      EXPECT_EQ(samples.points.size(), 2500u * 5);
       EXPECT_NEAR(weights, 2500.0, 1e-3); // right triangles of unit legs once normalised
     } else {
       ASSERT_EQ(samples.perPatch.size(), 1u);
-      EXPECT_EQ(samples.perPatch[0], points.GetVertexQuantity());
-      EXPECT_GE(points.GetVertexQuantity(), 9998);
-      EXPECT_LE(points.GetVertexQuantity(), 10000);
+      EXPECT_EQ(samples.perPatch[0], static_cast<int>(samples.points.size()));
+      EXPECT_GE(samples.points.size(), 9998u);
+      EXPECT_LE(samples.points.size(), 10000u);
       EXPECT_NEAR(weights, 4.0 / 3.0, 1e-5); // the 3 x 2 quad scaled by 1/3
     }
   }
