@@ -37,7 +37,6 @@ public:
   static constexpr uint64_t msOneSided = 0xFFFFFFFFFFFFFFFEull;    // only with an empty side
   static constexpr unsigned int msDeadEnd = 0xFFFFFFFFu;           // selectColumn: no way on
   static constexpr unsigned int msComplete = 0x7FFFFFFFu;          // selectColumn: all decided
-  static constexpr unsigned int msBothBranches = 0xFFFFFFFFu;      // solve: the whole search
 
   // Valid after solve(): the cheapest cost, msOneSided, or msNoSolution.
   uint64_t bestCost;
@@ -79,10 +78,6 @@ public:
   unsigned int groupBits;
   // The live bound of the current solve(), or null.
   const std::atomic<uint64_t>* liveBound;
-  // The branch the current solve() searches (msBothBranches for all), and whether the search has
-  // passed the level where the branches part.
-  unsigned int searchedBranch;
-  bool branchesParted;
   // Work of the last solve(): links updated by covers (an item leaving the root's list, a node
   // leaving its column), as Algorithm X implementations count "updates".
   uint64_t noLinkUpdates;
@@ -119,11 +114,7 @@ public:
   // were no higher: other searches running at the same time may lower it. bestCost may end at
   // such a value; an assignment cheaper than every value the bounds took is still the one the
   // unbounded search returns.
-  // With branch 0 or 1, only that one of the two candidates of the first level that has two is
-  // searched: the whole search's result is the cheaper of the two branches' results, branch 0
-  // winning ties, and each branch does only its share of the work.
-  void solve(uint64_t bound = msNoSolution, const std::atomic<uint64_t>* sharedBound = nullptr,
-             unsigned int branch = msBothBranches);
+  void solve(uint64_t bound = msNoSolution, const std::atomic<uint64_t>* sharedBound = nullptr);
   // Rearranges the root's columns as [crossing][outside][inside] with respect to `set`, each
   // part in its previous order, and returns the two sub-systems (out-parameters). Crossing
   // clauses belong to neither.

@@ -165,12 +165,12 @@ private:
   std::vector<std::vector<unsigned int>> mPerGroupDirections;
   std::vector<std::vector<tConstraintConf>> mConstraintChanges;  // per thread
   std::vector<std::unique_ptr<ko2SATState>> mBestStates;         // per thread
-  std::vector<unsigned int> mBestJobs;                           // per thread
+  std::vector<unsigned int> mBestDirections;                     // per thread
   std::vector<uint64_t> mBestCosts;                              // per thread
-  // The cheapest split of the current batch so far and its job, over all threads; guarded by the
-  // pool's job counter mutex.
+  // The cheapest split of the current batch so far and its direction, over all threads; guarded
+  // by the pool's job counter mutex.
   uint64_t mSharedBestCost;
-  unsigned int mSharedBestJob;
+  unsigned int mSharedBestDirection;
   // mSharedBestCost + 1 (the largest value while there is none), read without the mutex by the
   // searches still running, so that they are cut by what others found after they started.
   std::atomic<uint64_t> mSharedBound;

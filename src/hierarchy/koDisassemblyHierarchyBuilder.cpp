@@ -31,10 +31,10 @@ koDisassemblyHierarchyBuilder::koDisassemblyHierarchyBuilder(koDisassemblyHierar
       mNoThreads(threadCount == 0 ? 1u : threadCount) {
   mConstraintChanges.resize(mNoThreads);
   mBestStates.resize(mNoThreads);
-  mBestJobs.assign(mNoThreads, None);
+  mBestDirections.assign(mNoThreads, None);
   mBestCosts.assign(mNoThreads, std::numeric_limits<uint64_t>::max());
   mSharedBestCost = std::numeric_limits<uint64_t>::max();
-  mSharedBestJob = None;
+  mSharedBestDirection = None;
   mSharedBound.store(std::numeric_limits<uint64_t>::max(), std::memory_order_relaxed);
   mSolverTimes.assign(mNoThreads, 0.0);
   mJobCounts.assign(mNoThreads, 0u);

@@ -151,10 +151,7 @@ void koDisassemblyHierarchyBuilder::computeBestSplitConfiguration(unsigned int n
                                                                   ko2SATState& set) {
   const double start = ko::koSystemUtils::GetTimeBaseMs();
   const ko2SATSystemRoot& root = mNodeMetadata[node].systemRoot;
-  // One thread gains nothing from dividing a direction's search.
-  const unsigned int branches = mNoThreads > 1 ? 2u : 1u;
-  koSplitDirectionBatch batch{this, &root, node, 1, mDiagram->getNoDirections(), branches,
-                              true};
+  koSplitDirectionBatch batch{this, &root, node, 1, mDiagram->getNoDirections(), true};
 
   // Passes 0 and 1 keep every cluster smaller than the node together, passes 2 and 3 only the
   // clusters that may not be taken apart; the strict passes 0 and 2 forbid what distant edges
@@ -168,19 +165,20 @@ void koDisassemblyHierarchyBuilder::computeBestSplitConfiguration(unsigned int n
     batch.strict = pass % 2 == 0;
     std::fill(mBestCosts.begin(), mBestCosts.end(), kNoSolution);
     mSharedBestCost = kNoSolution;
-    mSharedBestJob = None;
+    mSharedBestDirection = None;
     mSharedBound.store(kNoSolution, std::memory_order_relaxed);
-    mPool->run(&batch, batch.noDirections * branches);
-    // The pass's winner: lowest cost, then lowest job. Each thread kept the first of its
-    // equal-cost jobs and jobs ascend, so the plan does not depend on which thread ran which
-    // job. A thread that found nothing has the largest cost and is never taken.
+    mPool->run(&batch, batch.noDirections);
+    // The pass's winner: lowest cost, then lowest direction. Each thread kept the first of its
+    // equal-cost directions and jobs ascend, so the plan does not depend on which thread tested
+    // which direction. A thread that found nothing has the largest cost and is never taken.
     unsigned int winner = 0;
     for (unsigned int t = 1; t < mNoThreads; ++t)
-      if (std::tie(mBestCosts[t], mBestJobs[t]) < std::tie(mBestCosts[winner], mBestJobs[winner]))
+      if (std::tie(mBestCosts[t], mBestDirections[t]) <
+          std::tie(mBestCosts[winner], mBestDirections[winner]))
         winner = t;
     if (mBestCosts[winner] < best) {
       best = mBestCosts[winner];
-      chosen = mBestJobs[winner] / branches;
+      chosen = mBestDirections[winner];
       set = *mBestStates[winner];
     }
   }

@@ -43,9 +43,7 @@ void koSplitDirectionTester::operator()(unsigned int job, unsigned int thread, v
   Builder& builder = *batch.builder;
   ko2SATSolver& solver = *builder.mSolvers[thread];
   std::vector<Builder::tConstraintConf>& changes = builder.mConstraintChanges[thread];
-  const unsigned int direction = job / batch.branchesPerDirection;
-  const unsigned int branch =
-      batch.branchesPerDirection == 1 ? ko2SATSolver::msBothBranches : job % 2u;
+  const unsigned int direction = job;
 
   // Contact edges that list the direction may part along it (at cost 1 when it is their first
   // entry, 2 otherwise); distant edges that list it block the matched configurations, strictly
@@ -69,16 +67,16 @@ void koSplitDirectionTester::operator()(unsigned int job, unsigned int thread, v
     changes.push_back(conf);
   }
 
-  // Only a split that beats the batch's best so far can win: one cheaper, or as cheap from a
-  // lower job (a lower direction, or the first branch, wins ties). The bound cuts every other
-  // search short and leaves the winner's search, and so the plan, as it would be without it.
-  // Splits found by other jobs while this one runs lower the bound further: the live bound.
+  // Only a split that beats the batch's best so far can win: one cheaper, or as cheap along a
+  // lower direction (the lower direction wins ties). The bound cuts every other search short and
+  // leaves the winner's search, and so the plan, as it would be without it. Splits found by
+  // other directions while this one runs lower the bound further: the live bound.
   ko::koMutex& sharedBestMutex = builder.mPool->jobCounter.mutex;
   // The bound under the batch's best so far, read under the mutex: that cost, or one more for a
-  // lower job, which wins ties.
-  const auto sharedBound = [&builder, job] {
+  // lower direction, which wins ties.
+  const auto sharedBound = [&builder, direction] {
     uint64_t cost = builder.mSharedBestCost;
-    if (cost < ko2SATSolver::msOneSided && builder.mSharedBestJob > job)
+    if (cost < ko2SATSolver::msOneSided && builder.mSharedBestDirection > direction)
       ++cost;
     return cost;
   };
@@ -87,7 +85,7 @@ void koSplitDirectionTester::operator()(unsigned int job, unsigned int thread, v
   sharedBestMutex.unlock();
 
   const double start = ko::koSystemUtils::GetTimeBaseMs();
-  solver.solve(bound, &builder.mSharedBound, branch);
+  solver.solve(bound, &builder.mSharedBound);
   builder.mSolverTimes[thread] += ko::koSystemUtils::GetTimeBaseMs() - start;
   ++builder.mJobCounts[thread];
 
@@ -98,20 +96,20 @@ void koSplitDirectionTester::operator()(unsigned int job, unsigned int thread, v
   }
 
   // A cost at or above the bound as it stands now either is a value of the live bound or cannot
-  // win; one below it is the cheapest split of this job's share of the search.
+  // win; one below it is this direction's cheapest split.
   sharedBestMutex.lock();
   const bool found = solver.bestCost < std::min(bound, sharedBound());
   if (found && solver.bestCost < ko2SATSolver::msOneSided &&
-      std::tie(solver.bestCost, job) <
-          std::tie(builder.mSharedBestCost, builder.mSharedBestJob)) {
+      std::tie(solver.bestCost, direction) <
+          std::tie(builder.mSharedBestCost, builder.mSharedBestDirection)) {
     builder.mSharedBestCost = solver.bestCost;
-    builder.mSharedBestJob = job;
+    builder.mSharedBestDirection = direction;
     builder.mSharedBound.store(solver.bestCost + 1, std::memory_order_relaxed);
   }
   sharedBestMutex.unlock();
   if (found && solver.bestCost < builder.mBestCosts[thread]) {
     builder.mBestCosts[thread] = solver.bestCost;
-    builder.mBestJobs[thread] = job;
+    builder.mBestDirections[thread] = direction;
     *builder.mBestStates[thread] = solver.bestState;
   }
 }

@@ -11,10 +11,6 @@ struct koSplitDirectionBatch {
   unsigned int node;
   unsigned int directionsPerJob;  // always 1
   unsigned int noDirections;
-  // 1, or 2 when every direction's search is divided into two jobs, one per branch of its first
-  // choice (ko2SATSolver::solve), so that threads share the work of a dear direction: job j
-  // searches direction j / branchesPerDirection, branch j % branchesPerDirection.
-  unsigned int branchesPerDirection;
   bool strict;  // distant edges forbid the blocked configurations instead of charging them
 };
 

@@ -94,8 +94,7 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
       constraintColumns(m, kNone), redundantItems(m, nullptr), noRedundantItems(0),
       nodeData(nullptr), systemRoot{0, 0}, systemGroups(n), currentState(n), noGroups(n),
       noConstraints(m), noColumns(columnCount(n, m)), groupBits(koBinaryDigits(n)),
-      liveBound(nullptr), searchedBranch(msBothBranches), branchesParted(false),
-      noLinkUpdates(0),
+      liveBound(nullptr), noLinkUpdates(0),
       forcedColumns(2u * columnCount(n, m)), forcedHead(0), forcedTail(0),
       requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0) {
   assert(n >= 1);
@@ -419,13 +418,7 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
   if (noCandidates == 2 && candidates[1].estimate < candidates[0].estimate)
     std::swap(candidates[0], candidates[1]);
 
-  unsigned int firstCandidate = 0, endCandidate = noCandidates;
-  if (noCandidates == 2 && searchedBranch != msBothBranches && !branchesParted) {
-    branchesParted = true;
-    firstCandidate = searchedBranch;
-    endCandidate = searchedBranch + 1;
-  }
-  for (unsigned int k = firstCandidate; k < endCandidate; ++k) {
+  for (unsigned int k = 0; k < noCandidates; ++k) {
     const tCandidate& candidate = candidates[k];
     if (!(candidate.estimate < bestCost))
       continue;
@@ -502,11 +495,8 @@ void ko2SATSolver::pushBackRedundantConstraints(koDLXNode* /*root*/) {
   }
 }
 
-void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBound,
-                         unsigned int branch) {
+void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBound) {
   liveBound = sharedBound;
-  searchedBranch = branch;
-  branchesParted = false;
   currentState.clear(false);
   bestState.clear(false);
   koDLXNode* root = nodeData;
