@@ -7,46 +7,28 @@
 #include "koContactPoints.h"
 #include "koMeshAndBVH.h"
 #include "koMeshAssemblies.h"
+#include "support/koFingerprint.h"
 
 #include <ko/koMeshProcessing.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 
 namespace {
 
-// FNV-1a over raw bytes.
-class PointsFingerprint {
-public:
-  uint64_t hash = 14695981039346656037ull;
-
-  template <typename T>
-  void mix(const T& value) {
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    for (unsigned char byte : bytes) {
-      hash ^= byte;
-      hash *= 1099511628211ull;
-    }
+// Every channel of every point of a result buffer (a null one as count -1).
+void mixPoints(koFingerprint& print, const ko::koVertexBuffer* points) {
+  const int count = points != nullptr ? points->GetVertexQuantity() : -1;
+  print.mix(count);
+  for (int i = 0; i < count; ++i) {
+    print.mix(points->Position3(i));
+    print.mix(points->Normal3(i));
+    print.mix(points->TCoord3(0, i));
+    print.mix(points->PSize1(i));
   }
-  void mix(const Wm4::Vector3<float>& v) {
-    for (int i = 0; i < 3; ++i)
-      mix(v[i]);
-  }
-  void mixPoints(const ko::koVertexBuffer* points) {
-    const int count = points != nullptr ? points->GetVertexQuantity() : -1;
-    mix(count);
-    for (int i = 0; i < count; ++i) {
-      mix(points->Position3(i));
-      mix(points->Normal3(i));
-      mix(points->TCoord3(0, i));
-      mix(points->PSize1(i));
-    }
-  }
-};
+}
 
 // Both point sets of every pair the contact search finds, on world copies welded and smoothed as
 // the diagram prepares them.
@@ -63,13 +45,13 @@ uint64_t contactPointsFingerprint(const koMeshAssembly& assembly) {
   koContactFaces::InitializeBVHList(meshes, parts);
   std::vector<koContactFaces::tContactFacesData> contacts;
   const float tolerance = koContactFaces::ProcessParts(parts, contacts);
-  PointsFingerprint print;
+  koFingerprint print;
   for (const koContactFaces::tContactFacesData& contact : contacts) {
     ko::koPointer<ko::koVertexBuffer> pointsA, pointsB;
     koContactPoints(parts[contact.partA], parts[contact.partB], tolerance)
         .getContactPoints(contact.facesA, contact.facesB, pointsA, pointsB);
-    print.mixPoints(pointsA);
-    print.mixPoints(pointsB);
+    mixPoints(print, pointsA);
+    mixPoints(print, pointsB);
   }
   return print.hash;
 }

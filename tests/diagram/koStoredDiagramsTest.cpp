@@ -4,38 +4,19 @@
 
 #include "koContactDiagram.h"
 #include "koMeshAssemblies.h"
+#include "support/koFingerprint.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 
 namespace {
 
-// FNV-1a over every edge's meshes, directions, direction ids and contact point, and the
-// direction set, all as raw bits.
-class tFingerprint {
-public:
-  uint64_t hash = 14695981039346656037ull;
-
-  template <typename T>
-  void mix(const T& value) {
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    for (unsigned char byte : bytes) {
-      hash ^= byte;
-      hash *= 1099511628211ull;
-    }
-  }
-  void mix(const Wm4::Vector3<double>& v) {
-    for (int i = 0; i < 3; ++i)
-      mix(v[i]);
-  }
-};
-
+// Every edge's meshes, directions, direction ids and contact point, and the direction set, all
+// as raw bits.
 uint64_t fingerprint(const koContactDiagram& diagram) {
-  tFingerprint print;
+  koFingerprint print;
   for (unsigned int e = 0; e < diagram.getNoContacts(); ++e) {
     print.mix(diagram.getEdgeData(e).mesh0);
     print.mix(diagram.getEdgeData(e).mesh1);
@@ -43,9 +24,7 @@ uint64_t fingerprint(const koContactDiagram& diagram) {
       print.mix(d);
     for (unsigned int id : diagram.getDisassemblyDirectionIds(e))
       print.mix(id);
-    const Wm4::Vector3<float>& point = diagram.getContactPoint(e);
-    for (int i = 0; i < 3; ++i)
-      print.mix(point[i]);
+    print.mix(diagram.getContactPoint(e));
   }
   for (unsigned int k = 0; k < diagram.getNoDirections(); ++k)
     print.mix(diagram.getDirectionFromId(k));

@@ -6,6 +6,7 @@
 #include "koDisassemblyHierarchyBuilder.h"
 #include "koDistantContacts.h"
 #include "koSampleAssemblies.h"
+#include "support/koFingerprint.h"
 
 #include <gtest/gtest.h>
 
@@ -14,22 +15,16 @@
 
 namespace {
 
-// FNV-1a over the group list and every node's slice, children and direction.
+// The group list and every node's slice, children and direction.
 uint64_t fingerprint(const koDisassemblyHierarchy& hierarchy) {
-  uint64_t hash = 14695981039346656037ull;
-  const auto mix = [&hash](unsigned int value) {
-    for (int byte = 0; byte < 4; ++byte) {
-      hash ^= (value >> (8 * byte)) & 0xFFu;
-      hash *= 1099511628211ull;
-    }
-  };
+  koFingerprint print;
   for (unsigned int g : hierarchy.getGroupList())
-    mix(g);
+    print.mix(g);
   for (const koDisassemblyHierarchy::tTreeNode& node : hierarchy.getNodes())
     for (unsigned int value : {node.first, node.noGroups, node.firstChild, node.secondChild,
                                node.splitDirection})
-      mix(value);
-  return hash;
+      print.mix(value);
+  return print.hash;
 }
 
 // The benchmark's 190-part wall and 200-part packing with 13 directions, planned as the benchmark

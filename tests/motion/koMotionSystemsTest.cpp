@@ -3,6 +3,7 @@
 // faster fold of the points or scan of the samples must not move a single bit.
 
 #include "koMotionDetect.h"
+#include "support/koFingerprint.h"
 
 #include <ko/koPointer.h>
 #include <ko/koVertexBuffer.h>
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -18,21 +18,6 @@ namespace {
 
 using Vec3f = Wm4::Vector3<float>;
 using Vec3d = Wm4::Vector3<double>;
-
-// FNV-1a over raw bits.
-struct tFingerprint {
-  uint64_t hash = 14695981039346656037ull;
-
-  template <typename T>
-  void mix(const T& value) {
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    for (unsigned char byte : bytes) {
-      hash ^= byte;
-      hash *= 1099511628211ull;
-    }
-  }
-};
 
 // From the engine's raw output only, so every standard library draws the same numbers.
 float draw(std::mt19937& random, float low, float high) {
@@ -74,7 +59,7 @@ ko::koPointer<ko::koVertexBuffer> randomBuffer(std::mt19937& random, int noPairs
   return buffer;
 }
 
-void mixSystems(tFingerprint& print, const koMotionDetect& m) {
+void mixSystems(koFingerprint& print, const koMotionDetect& m) {
   for (const koMotionDetect::tSingleRotAxisSystem* s :
        {&m.rotSystemNormals, &m.rotSystemFaceNormals}) {
     print.mix(s->axisForm);
@@ -114,7 +99,7 @@ TEST(koMotionSystems, RandomContactsAnalysedAsBefore) {
       motion.pushContactPoints(b.Get());
     motion.centerSystems();
 
-    tFingerprint print;
+    koFingerprint print;
     mixSystems(print, motion);
     Vec3d found[3], points[3];
     bool twoWay[3] = {};
