@@ -15,8 +15,8 @@ namespace {
 
 using Vec3 = Wm4::Vector3<float>;
 
-// Kept vertices by bucket: an exact position (tolerance 0) or a grid cell (tolerance > 0). Each
-// bucket lists the kept vertices' new indices in ascending order.
+// Kept vertices by grid cell (tolerance > 0), each cell listing their new indices in ascending
+// order.
 using BucketKey = std::array<std::int64_t, 3>;
 struct BucketKeyHash {
   std::size_t operator()(const BucketKey& key) const {
@@ -27,18 +27,6 @@ struct BucketKeyHash {
   }
 };
 using Buckets = std::unordered_map<BucketKey, std::vector<int>, BucketKeyHash>;
-
-// The bits of each coordinate, with -0 folded onto +0 so that equal positions share a key.
-BucketKey exactKey(const Vec3& p) {
-  BucketKey key{};
-  for (int axis = 0; axis < 3; ++axis) {
-    const float x = p[axis] == 0.0f ? 0.0f : p[axis];
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &x, sizeof bits);
-    key[static_cast<std::size_t>(axis)] = bits;
-  }
-  return key;
-}
 
 // Clamped so that huge coordinates or tiny cells stay representable; clamping keeps cells of
 // nearby coordinates adjacent, it only crowds far ones into the border cells.
@@ -85,6 +73,58 @@ bool sameAttributes(const ko::koVertexBuffer& buffer, int i, int j) {
   return true;
 }
 
+// The bits of a float, with -0 folded onto +0 so that equal values hash alike.
+std::uint64_t hashBits(float x) {
+  const float folded = x == 0.0f ? 0.0f : x;
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &folded, sizeof bits);
+  return bits;
+}
+
+// Tolerance 0: the kept vertices in an open-addressing table (linear probing, at most half full),
+// hashed by position and, when it must match too, normal. Kept vertices differ from one another
+// and equality is transitive, so at most one matches a new vertex and the probe order is free.
+class ExactTable {
+public:
+  ExactTable(const ko::koVertexBuffer& vertices, int noVertices, bool positionsOnly)
+      : mVertices(vertices), mPositionsOnly(positionsOnly),
+        mHashNormals(!positionsOnly && vertices.GetAttributes().HasNormal()) {
+    std::size_t size = 16;
+    while (size < 2 * static_cast<std::size_t>(noVertices))
+      size *= 2;
+    mSlots.assign(size, kEmpty);
+  }
+
+  // The kept index equal to vertex i, or noKept after recording that i is kept as noKept (the
+  // caller then moves it there).
+  int findOrAdd(int i, int noKept) {
+    const Vec3& position = mVertices.Position3(i);
+    std::uint64_t hash = 0;
+    for (int axis = 0; axis < 3; ++axis)
+      hash = (hash ^ hashBits(position[axis])) * 0x9E3779B97F4A7C15ull;
+    if (mHashNormals)
+      for (int axis = 0; axis < 3; ++axis)
+        hash = (hash ^ hashBits(mVertices.Normal3(i)[axis])) * 0x9E3779B97F4A7C15ull;
+    const std::size_t mask = mSlots.size() - 1;
+    for (std::size_t slot = (hash >> 32) & mask;; slot = (slot + 1) & mask) {
+      const int kept = mSlots[slot];
+      if (kept == kEmpty) {
+        mSlots[slot] = noKept;
+        return noKept;
+      }
+      if (withinTolerance(mVertices.Position3(kept), position, 0.0f) &&
+          (mPositionsOnly || sameAttributes(mVertices, kept, i)))
+        return kept;
+    }
+  }
+
+private:
+  static constexpr int kEmpty = -1;
+  const ko::koVertexBuffer& mVertices;
+  const bool mPositionsOnly, mHashNormals;
+  std::vector<int> mSlots;
+};
+
 } // namespace
 
 namespace koMeshProcessing {
@@ -97,45 +137,50 @@ int WeldSimilarVertices(ko::koTriMesh* mesh, float tolerance, bool positionsOnly
   if (!vertices.GetAttributes().HasPosition())
     return noVertices;
 
-  // With a tolerance, a vertex's match lies in its own grid cell or a neighbouring one. Cells a
-  // hair wider than the tolerance keep that true despite the rounding of the division.
-  const bool exact = !(tolerance > 0.0f);
-  const double cellSize = static_cast<double>(tolerance) * (1.0 + 1e-9);
-  Buckets kept;
   std::vector<int> newIndex(static_cast<std::size_t>(noVertices));
   int noKept = 0;
-  for (int i = 0; i < noVertices; ++i) {
-    const Vec3 position = vertices.Position3(i);
-    const BucketKey home = exact ? exactKey(position) : gridCell(position, cellSize);
-    // Survivors are compacted as we go, so the candidates are read at their new indices.
-    int match = noKept;
-    const auto consider = [&](const BucketKey& key) {
-      const auto bucket = kept.find(key);
-      if (bucket == kept.end())
-        return;
-      for (const int candidate : bucket->second) {
-        if (candidate >= match)
+  // Survivors are compacted as we go, so candidates are read at their new indices.
+  const auto keep = [&](int i) {
+    if (i != noKept)
+      ko::koMeshUtils::CopyVertexData(vertices, vertices, i, noKept);
+    return noKept++;
+  };
+  if (!(tolerance > 0.0f)) {
+    ExactTable kept(vertices, noVertices, positionsOnly);
+    for (int i = 0; i < noVertices; ++i) {
+      const int match = kept.findOrAdd(i, noKept);
+      newIndex[static_cast<std::size_t>(i)] = match == noKept ? keep(i) : match;
+    }
+  } else {
+    // A vertex's match lies in its own grid cell or a neighbouring one. Cells a hair wider than
+    // the tolerance keep that true despite the rounding of the division.
+    const double cellSize = static_cast<double>(tolerance) * (1.0 + 1e-9);
+    Buckets kept;
+    for (int i = 0; i < noVertices; ++i) {
+      const Vec3 position = vertices.Position3(i);
+      const BucketKey home = gridCell(position, cellSize);
+      int match = noKept;
+      const auto consider = [&](const BucketKey& key) {
+        const auto bucket = kept.find(key);
+        if (bucket == kept.end())
           return;
-        if (withinTolerance(vertices.Position3(candidate), position, tolerance) &&
-            (positionsOnly || sameAttributes(vertices, candidate, i))) {
-          match = candidate;
-          return;
+        for (const int candidate : bucket->second) {
+          if (candidate >= match)
+            return;
+          if (withinTolerance(vertices.Position3(candidate), position, tolerance) &&
+              (positionsOnly || sameAttributes(vertices, candidate, i))) {
+            match = candidate;
+            return;
+          }
         }
-      }
-    };
-    if (exact)
-      consider(home);
-    else
+      };
       for (std::int64_t dx = -1; dx <= 1; ++dx)
         for (std::int64_t dy = -1; dy <= 1; ++dy)
           for (std::int64_t dz = -1; dz <= 1; ++dz)
             consider({home[0] + dx, home[1] + dy, home[2] + dz});
-
-    newIndex[static_cast<std::size_t>(i)] = match;
-    if (match == noKept) {
-      if (i != noKept)
-        ko::koMeshUtils::CopyVertexData(vertices, vertices, i, noKept);
-      kept[home].push_back(noKept++);
+      if (match == noKept)
+        kept[home].push_back(keep(i));
+      newIndex[static_cast<std::size_t>(i)] = match;
     }
   }
   vertices.resizeVertexBuffer(noKept);

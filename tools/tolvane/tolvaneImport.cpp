@@ -23,8 +23,8 @@ namespace {
 
 // Assimp checks its own scene first: some readers leave broken meshes for malformed files (an OFF
 // file promising more vertices than it has leaves faces without indices), on which the
-// triangulation aborts. Vertices are joined by the conversion (tolvaneVertexWeld), much faster
-// than assimp's aiProcess_JoinIdenticalVertices.
+// triangulation aborts. Vertices are joined by the conversion (the platform's exact weld), much
+// faster than assimp's aiProcess_JoinIdenticalVertices.
 constexpr unsigned int kReading = aiProcess_ValidateDataStructure;
 
 // Triangulates a scene that assimp read and validated. Assimp's triangulation asserts (aborting

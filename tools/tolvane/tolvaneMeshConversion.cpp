@@ -1,10 +1,10 @@
 #include "tolvaneMeshConversion.h"
 
 #include "tolvaneInputError.h"
-#include "tolvaneVertexWeld.h"
 
 #include <ko/koAttributes.h>
 #include <ko/koIndexBuffer.h>
+#include <ko/koMeshProcessing.h>
 #include <ko/koPointer.h>
 #include <ko/koVertexBuffer.h>
 
@@ -41,8 +41,13 @@ tolvaneConvertedMesh convertMesh(const aiMesh& source, const aiMatrix4x4& world,
     throw tolvaneInputError(where + ": more vertices than a mesh can hold");
   const bool hasNormals = source.HasNormals();
   const aiMatrix3x3 normalMatrix = aiMatrix3x3(world).Inverse().Transpose();
-  tolvaneVertexWeld weld(source.mNumVertices);
-  std::vector<uint32_t> weldedIndex(source.mNumVertices);
+  ko::koAttributes attributes;
+  attributes.SetPositionChannels(3);
+  if (hasNormals)
+    attributes.SetNormalChannels(3);
+  // Held by a pointer so that a refused vertex or triangle does not leak the buffer.
+  ko::koPointer<ko::koVertexBuffer> vertices =
+      new ko::koVertexBuffer(attributes, static_cast<int>(source.mNumVertices));
   for (unsigned int v = 0; v < source.mNumVertices; ++v) {
     const aiVector3D p = world * source.mVertices[v];
     if (!isFinite(source.mVertices[v]) || !isFinite(p))
@@ -51,27 +56,12 @@ tolvaneConvertedMesh convertMesh(const aiMesh& source, const aiMatrix4x4& world,
     if (isHuge(p))
       throw tolvaneInputError(where + ": vertex " + std::to_string(v) +
                               " has a coordinate beyond 1e9, too large for single precision");
-    aiVector3D n(0.0f, 0.0f, 0.0f);
+    vertices->Position3(static_cast<int>(v)) = Wm4::Vector3<float>(p.x, p.y, p.z);
     if (hasNormals) {
-      n = normalMatrix * source.mNormals[v];
+      aiVector3D n = normalMatrix * source.mNormals[v];
       n = isFinite(n) && n.SquareLength() > 0.0f ? n.Normalize() : aiVector3D(0.0f, 0.0f, 0.0f);
+      vertices->Normal3(static_cast<int>(v)) = Wm4::Vector3<float>(n.x, n.y, n.z);
     }
-    weldedIndex[v] = weld.add(&p.x, &n.x);
-  }
-
-  ko::koAttributes attributes;
-  attributes.SetPositionChannels(3);
-  if (hasNormals)
-    attributes.SetNormalChannels(3);
-  // Held by a pointer so that a refused triangle does not leak the buffer.
-  ko::koPointer<ko::koVertexBuffer> vertices =
-      new ko::koVertexBuffer(attributes, static_cast<int>(weld.size()));
-  const std::vector<float>& welded = weld.vertices();
-  for (uint32_t v = 0; v < weld.size(); ++v) {
-    const float* vertex = &welded[6 * size_t(v)];
-    vertices->Position3(static_cast<int>(v)) = Wm4::Vector3<float>(vertex[0], vertex[1], vertex[2]);
-    if (hasNormals)
-      vertices->Normal3(static_cast<int>(v)) = Wm4::Vector3<float>(vertex[3], vertex[4], vertex[5]);
   }
 
   tolvaneConvertedMesh result;
@@ -88,7 +78,7 @@ tolvaneConvertedMesh convertMesh(const aiMesh& source, const aiMatrix4x4& world,
       if (face.mIndices[k] >= source.mNumVertices)
         throw tolvaneInputError(where + ": face " + std::to_string(f) + " has vertex index " +
                                 std::to_string(face.mIndices[k]) + " out of range");
-      corner[k] = static_cast<int>(weldedIndex[face.mIndices[k]]);
+      corner[k] = static_cast<int>(face.mIndices[k]);
       const Wm4::Vector3<float>& p = vertices->Position3(corner[k]);
       firstCorner = firstCorner ? firstCorner : &p;
       result.pointLike = result.pointLike && p == *firstCorner;
@@ -106,5 +96,8 @@ tolvaneConvertedMesh convertMesh(const aiMesh& source, const aiMatrix4x4& world,
       new ko::koIndexBuffer(static_cast<int>(indices.size()), ko::koIndexBuffer::TriangleList);
   std::copy(indices.begin(), indices.end(), indexBuffer->GetData());
   result.mesh = new ko::koTriMesh(vertices, indexBuffer);
+  // Vertices the file repeats (an STL repeats every corner) become one where position and normal
+  // are the same numbers.
+  koMeshProcessing::WeldSimilarVertices(result.mesh, 0.0f, false);
   return result;
 }
