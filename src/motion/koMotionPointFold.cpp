@@ -19,10 +19,13 @@ __attribute__((always_inline)) inline void makeQuad(double x, double y, double z
   quad = __builtin_shufflevector(low, high, 0, 1, 2, 3);
 }
 
-// One contact point as the folds read it: lane 3 of p and of both normals is zero.
+// One contact point as the folds read it: lane 3 of p and of both normals is zero. q holds
+// q_k(T) of the face normal T, (x^2, y^2, z^2, (x + y)^2, (x + z)^2, (y + z)^2), which two folds
+// use.
 struct tPoint {
   tQuad p, vertexNormal, faceNormal, w;
   double weight;
+  double q[6];
 };
 
 __attribute__((always_inline)) inline tPoint readPoint(const ko::koVertexBuffer& buffer, int j,
@@ -42,6 +45,10 @@ __attribute__((always_inline)) inline tPoint readPoint(const ko::koVertexBuffer&
   makeQuad(sign * double(T.X()), sign * double(T.Y()), sign * double(T.Z()), point.faceNormal);
   point.w = tQuad{} + weight;
   point.weight = weight;
+  const double x = point.faceNormal[0], y = point.faceNormal[1], z = point.faceNormal[2];
+  const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
+                       (y + z) * (y + z)};
+  std::copy(q, q + 6, point.q);
   return point;
 }
 
@@ -163,12 +170,9 @@ __attribute__((always_inline)) inline void foldTranslation(const tPoint* points,
     g.sum[2] += low;
     g.sum[3] += high;
     g.sum[4] += KO_PICK(wt, point.w, 0, 1, 2, 4);
-    const double x = t[0], y = t[1], z = t[2];
-    const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
-                         (y + z) * (y + z)};
 #pragma GCC unroll 6
     for (int k = 0; k < 6; ++k)
-      g.sum[5 + k] += (tQuad{} + point.weight * q[k]) * t;
+      g.sum[5 + k] += (tQuad{} + point.weight * point.q[k]) * t;
   }
 }
 
@@ -178,12 +182,9 @@ __attribute__((always_inline)) inline void foldQuartic(const tPoint* points, int
   for (int j = 0; j < count; ++j) {
     const tPoint& point = points[j];
     const tQuad t = point.faceNormal;
-    const double x = t[0], y = t[1], z = t[2];
-    const double q[6] = {x * x, y * y, z * z, (x + y) * (x + y), (x + z) * (x + z),
-                         (y + z) * (y + z)};
 #pragma GCC unroll 6
     for (int k = 0; k < 6; ++k) {
-      const tQuad wq = (tQuad{} + point.weight * q[k]) * t;
+      const tQuad wq = (tQuad{} + point.weight * point.q[k]) * t;
       tQuad low, high;
       symmetricLow(wq, t, low);
       symmetricHigh(wq, t, high);
