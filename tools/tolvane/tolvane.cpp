@@ -1,6 +1,7 @@
 // tolvane: plans how an assembly read from files comes apart, and writes the plan and the
 // exploded pose into a folder. Exit codes: 0 done, 1 bad input, 2 bad command line.
 
+#include "tolvaneAnimation.h"
 #include "tolvaneGlb.h"
 #include "tolvaneImport.h"
 #include "tolvaneInputError.h"
@@ -161,24 +162,18 @@ int main(int argc, char** argv) {
   app.add_option("--groups", line.groupsFile,
                  "JSON object mapping mesh names to part names; other meshes are their own parts")
       ->excludes(groupBy);
-  const std::map<std::string, int> policies{{"auto", -1},
-                                            {"sequential", koExplodedViewAnimation::ePolicySequential},
-                                            {"by-level", koExplodedViewAnimation::ePolicyByLevel},
-                                            {"optimal", koExplodedViewAnimation::ePolicyOptimal}};
+  std::map<std::string, int> policies{{"auto", -1}};
+  for (const auto& [name, named] : kPolicyNames)
+    policies.emplace(name, named);
   int policy = -1;
   app.add_option("--policy", policy,
                  "Animation timing: auto (default: the fastest whose frames are free of "
                  "collisions), sequential, by-level or optimal")
       ->transform(CLI::CheckedTransformer(policies, CLI::ignore_case));
-  const std::map<std::string, koExplodedViewAnimation::tAnimationPlayStyle> playStyles{
-      {"explode", koExplodedViewAnimation::ePlayExplode},
-      {"implode", koExplodedViewAnimation::ePlayImplode},
-      {"explode-implode", koExplodedViewAnimation::ePlayExplodeImplode},
-      {"implode-explode", koExplodedViewAnimation::ePlayImplodeExplode}};
   app.add_option("--play", line.settings.animation.playStyle,
                  "What the animation plays: explode (default), implode, explode-implode or "
                  "implode-explode")
-      ->transform(CLI::CheckedTransformer(playStyles, CLI::ignore_case));
+      ->transform(CLI::CheckedTransformer(kPlayStyleNames, CLI::ignore_case));
   app.add_option("--step-time", line.settings.animation.secondsPerStep,
                  "Seconds each step of the animations takes")
       ->capture_default_str()->check(CLI::Range(0.01f, 3600.0f));

@@ -68,28 +68,32 @@ tolvaneAnimation animateExplosion(const koExplosionDiagram& explosion, const tol
   return result;
 }
 
-const char* policyName(koExplodedViewAnimation::tAnimationPolicy policy) {
-  switch (policy) {
-  case koExplodedViewAnimation::ePolicySequential:
-    return "sequential";
-  case koExplodedViewAnimation::ePolicyByLevel:
-    return "by-level";
-  case koExplodedViewAnimation::ePolicyOptimal:
-    return "optimal";
-  }
+const std::map<std::string, koExplodedViewAnimation::tAnimationPolicy> kPolicyNames{
+    {"sequential", koExplodedViewAnimation::ePolicySequential},
+    {"by-level", koExplodedViewAnimation::ePolicyByLevel},
+    {"optimal", koExplodedViewAnimation::ePolicyOptimal}};
+const std::map<std::string, koExplodedViewAnimation::tAnimationPlayStyle> kPlayStyleNames{
+    {"explode", koExplodedViewAnimation::ePlayExplode},
+    {"implode", koExplodedViewAnimation::ePlayImplode},
+    {"explode-implode", koExplodedViewAnimation::ePlayExplodeImplode},
+    {"implode-explode", koExplodedViewAnimation::ePlayImplodeExplode}};
+
+namespace {
+
+template <typename tValue>
+const char* nameOf(const std::map<std::string, tValue>& names, tValue value) {
+  for (const auto& [name, named] : names)
+    if (named == value)
+      return name.c_str();
   return "?";
 }
 
+} // namespace
+
+const char* policyName(koExplodedViewAnimation::tAnimationPolicy policy) {
+  return nameOf(kPolicyNames, policy);
+}
+
 const char* playStyleName(koExplodedViewAnimation::tAnimationPlayStyle style) {
-  switch (style) {
-  case koExplodedViewAnimation::ePlayImplode:
-    return "implode";
-  case koExplodedViewAnimation::ePlayExplode:
-    return "explode";
-  case koExplodedViewAnimation::ePlayImplodeExplode:
-    return "implode-explode";
-  case koExplodedViewAnimation::ePlayExplodeImplode:
-    return "explode-implode";
-  }
-  return "?";
+  return nameOf(kPlayStyleNames, style);
 }

@@ -5,6 +5,8 @@
 
 #include <koExplodedViewAnimation.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 class koExplosionDiagram;
@@ -29,6 +31,8 @@ struct tolvaneAnimation {
 tolvaneAnimation animateExplosion(const koExplosionDiagram& explosion, const tolvaneParts& parts,
                                   const tolvaneAnimationStyle& style);
 
-// The name used in plan.json and on the command line.
+// The names used on the command line and in plan.json.
+extern const std::map<std::string, koExplodedViewAnimation::tAnimationPolicy> kPolicyNames;
+extern const std::map<std::string, koExplodedViewAnimation::tAnimationPlayStyle> kPlayStyleNames;
 const char* policyName(koExplodedViewAnimation::tAnimationPolicy policy);
 const char* playStyleName(koExplodedViewAnimation::tAnimationPlayStyle style);
