@@ -148,4 +148,13 @@ private:
   // chosen. Built by solve(), kept in step by covers of required columns.
   std::vector<unsigned int> requiredLeft;
   std::vector<unsigned int> requiredRight;
+  // Charges every completion must still pay: for each undecided group, the additive part of the
+  // cheaper of its two literals (each charge stands for a distinct crossing with a decided
+  // group). Kept in step by the charges of covers and by the groups decided along the path.
+  uint64_t pendingCharges;
+  std::vector<unsigned char> decidedGroups;
+  unsigned int noSystemGroups;
+  uint64_t cheaperAdditiveCharge(unsigned int group) const;
+  void chargeLiteral(unsigned int literal, uint64_t newCost);
+  bool cannotBeatBest(uint64_t cost, unsigned int noInSet, unsigned int noOutOfSet) const;
 };

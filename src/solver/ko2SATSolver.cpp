@@ -96,7 +96,8 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
       noConstraints(m), noColumns(columnCount(n, m)), groupBits(koBinaryDigits(n)),
       liveBound(nullptr), noLinkUpdates(0),
       forcedColumns(2u * columnCount(n, m)), forcedHead(0), forcedTail(0),
-      requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0) {
+      requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0),
+      pendingCharges(0), decidedGroups(n, 0), noSystemGroups(0) {
   assert(n >= 1);
   assert(noColumns < (1u << 20) && 2u * n < (1u << 20));
   costStack.reserve(m);
@@ -215,6 +216,8 @@ void ko2SATSolver::bakeSystem(const ko2SATSystemRoot& root, koGroupsClustering* 
     systemGroups.add(item.literal0() >> 1);
     systemGroups.add(item.literal1() >> 1);
   }
+  noSystemGroups = 0;
+  systemGroups.forEachMember([this](unsigned int) { ++noSystemGroups; });
 
   // Each cluster inside the system becomes a chain of required equalities x_p = x_q, written as
   // clauses {not x_p, x_q} between consecutive members.
@@ -250,6 +253,35 @@ void ko2SATSolver::bakeSystem(const ko2SATSystemRoot& root, koGroupsClustering* 
     linkColumn(*this, j);
   for (unsigned int j = firstClusterColumn; j < clusterEnd; ++j)
     linkColumn(*this, j);
+}
+
+inline uint64_t ko2SATSolver::cheaperAdditiveCharge(unsigned int group) const {
+  return std::min(literalCosts[2u * group] & koCostLowWord,
+                  literalCosts[2u * group + 1u] & koCostLowWord);
+}
+
+inline void ko2SATSolver::chargeLiteral(unsigned int literal, uint64_t newCost) {
+  const unsigned int group = literal >> 1;
+  if (decidedGroups[group] != 0) {
+    literalCosts[literal] = newCost;
+    return;
+  }
+  pendingCharges -= cheaperAdditiveCharge(group);
+  literalCosts[literal] = newCost;
+  pendingCharges += cheaperAdditiveCharge(group);
+}
+
+// A lower bound of every completion's cost: the charges paid so far and those still pending,
+// and the side term at its least: the larger side of a complete assignment holds at least half
+// of the system's groups, the smaller at least one.
+inline bool ko2SATSolver::cannotBeatBest(uint64_t cost, unsigned int noInSet,
+                                         unsigned int noOutOfSet) const {
+  const uint64_t least = cost + pendingCharges;
+  const bool additiveCharged = ((least & koCostLowWord) >> groupBits) != 0;
+  const unsigned int side = additiveCharged
+                                ? std::max({noInSet, noOutOfSet, (noSystemGroups + 1u) / 2u})
+                                : std::max(std::min(noInSet, noOutOfSet), 1u);
+  return least + side >= bestCost;
 }
 
 unsigned int ko2SATSolver::selectColumn(koDLXNode* root) {
@@ -326,7 +358,7 @@ void ko2SATSolver::coverColumn(unsigned int column) {
     costStack.push_back(high);
     literalCost = (uint64_t(std::max(high, weight)) << 32) | (literalCost & koCostLowWord);
   } else {
-    literalCost += uint64_t(weight) << groupBits;
+    chargeLiteral(d[c.down].literal0(), literalCost + (uint64_t(weight) << groupBits));
   }
 }
 
@@ -358,7 +390,8 @@ void ko2SATSolver::uncoverColumn(unsigned int column) {
     literalCost = (uint64_t(costStack.back()) << 32) | (literalCost & koCostLowWord);
     costStack.pop_back();
   } else {
-    literalCost -= uint64_t(columnWeights[column]) << groupBits;
+    const uint64_t charge = uint64_t(columnWeights[column]) << groupBits;
+    chargeLiteral(d[c.up].literal0(), literalCost - charge);
   }
 }
 
@@ -376,6 +409,8 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
 
   if (liveBound != nullptr)
     bestCost = std::min(bestCost, liveBound->load(std::memory_order_relaxed));
+  if (cannotBeatBest(cost, noInSet, noOutOfSet))
+    return bestCost;  // nothing below can be recorded
   const unsigned int column = selectColumn(root);
   if (column == msDeadEnd)
     return msNoSolution;
@@ -426,6 +461,8 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
     const unsigned int literal = d[r].literal0();
     const unsigned int group = literal >> 1;
     const unsigned int forcedTailBefore = forcedTail;
+    pendingCharges -= cheaperAdditiveCharge(group);
+    decidedGroups[group] = 1;
     for (unsigned int j = d[r].right; j != r; j = d[j].right)
       coverColumn(d[j].literal1());
     if ((literal & 1u) == 0) {
@@ -443,6 +480,8 @@ unsigned long ko2SATSolver::iterateSolve(koDLXNode* root, unsigned int depth, un
     }
     for (unsigned int j = d[r].left; j != r; j = d[j].left)
       uncoverColumn(d[j].literal1());
+    decidedGroups[group] = 0;
+    pendingCharges += cheaperAdditiveCharge(group);
     forcedTail = forcedTailBefore;
     if (result == 0) {  // nothing can beat it
       uncoverColumn(column);
@@ -514,6 +553,7 @@ void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBoun
   requiredLeft[0] = last;
   bestCost = bound;
   noLinkUpdates = 0;
+  pendingCharges = 0;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);
   pushBackRedundantConstraints(root);
