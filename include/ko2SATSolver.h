@@ -154,6 +154,13 @@ private:
   uint64_t pendingCharges;
   std::vector<unsigned char> decidedGroups;
   unsigned int noSystemGroups;
+  // Released clauses of weight 0 forbid nothing and charge nothing: solve() takes them out of
+  // their literals' rows for the search, so that deciding a group does not walk them, and puts
+  // them back in reverse order.
+  std::vector<unsigned int> inertItems;
+  unsigned int noInertItems;
+  void takeOutInertClause(unsigned int item);
+  void putBackInertClauses();
   uint64_t cheaperAdditiveCharge(unsigned int group) const;
   void chargeLiteral(unsigned int literal, uint64_t newCost);
   bool cannotBeatBest(uint64_t cost, unsigned int noInSet, unsigned int noOutOfSet) const;

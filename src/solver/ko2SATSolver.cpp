@@ -97,7 +97,8 @@ ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
       liveBound(nullptr), noLinkUpdates(0),
       forcedColumns(2u * columnCount(n, m)), forcedHead(0), forcedTail(0),
       requiredLeft(columnCount(n, m) + 1u, 0), requiredRight(columnCount(n, m) + 1u, 0),
-      pendingCharges(0), decidedGroups(n, 0), noSystemGroups(0) {
+      pendingCharges(0), decidedGroups(n, 0), noSystemGroups(0), inertItems(2u * m),
+      noInertItems(0) {
   assert(n >= 1);
   assert(noColumns < (1u << 20) && 2u * n < (1u << 20));
   costStack.reserve(m);
@@ -534,6 +535,31 @@ void ko2SATSolver::pushBackRedundantConstraints(koDLXNode* /*root*/) {
   }
 }
 
+void ko2SATSolver::takeOutInertClause(unsigned int item) {
+  koDLXNode* d = nodeData;
+  d[d[item].left].right = d[item].right;
+  d[d[item].right].left = d[item].left;
+  for (unsigned int r : {d[item].down, d[item].up}) {
+    d[d[r].left].right = d[r].right;
+    d[d[r].right].left = d[r].left;
+  }
+  assert(noInertItems < inertItems.size());
+  inertItems[noInertItems++] = item;
+}
+
+void ko2SATSolver::putBackInertClauses() {
+  koDLXNode* d = nodeData;
+  while (noInertItems > 0) {
+    const unsigned int item = inertItems[--noInertItems];
+    for (unsigned int r : {d[item].up, d[item].down}) {
+      d[d[r].left].right = r;
+      d[d[r].right].left = r;
+    }
+    d[d[item].left].right = item;
+    d[d[item].right].left = item;
+  }
+}
+
 void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBound) {
   liveBound = sharedBound;
   currentState.clear(false);
@@ -543,6 +569,10 @@ void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBoun
   forcedHead = forcedTail = 0;
   unsigned int last = 0;
   for (unsigned int item = root->right; item != 0; item = nodeData[item].right) {
+    if (!nodeData[item].active() && columnWeights[item - 1] == 0) {
+      takeOutInertClause(item);
+      continue;
+    }
     if (!nodeData[item].required())
       continue;
     requiredRight[last] = item;
@@ -556,5 +586,6 @@ void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBoun
   pendingCharges = 0;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);
+  putBackInertClauses();
   pushBackRedundantConstraints(root);
 }
