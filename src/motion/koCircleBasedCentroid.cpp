@@ -138,6 +138,32 @@ size_t convexHull(const std::vector<std::uint64_t>& sortedKeys, size_t n, std::v
   return k;
 }
 
+// When the n >= 2 points share x, or all share y, every cross product the monotone chain forms
+// is (0 * dy) - (dx * 0), a zero as long as the differences are finite: each point pops the one
+// before it, and the chain returns the least point, the greatest one and the least again,
+// whatever lies between. Writes that hull and returns 3, or returns 0 when the points are not on
+// such a line (or a coordinate is too large for that argument).
+size_t axisLineHull(const std::vector<std::uint64_t>& keys, size_t n, std::vector<Point>& hull) {
+  if (n < 2)
+    return 0;
+  std::uint64_t varying = 0;
+  for (size_t i = 1; i < n; ++i)
+    varying |= keys[i] ^ keys[0];
+  if ((varying >> 32) != 0 && (varying & 0xFFFFFFFFu) != 0)
+    return 0;
+  const auto [least, greatest] = std::minmax_element(keys.begin(), keys.begin() + n);
+  const Point low = pointOf(*least), high = pointOf(*greatest);
+  const float bound = 1e18f;
+  for (float coordinate : {low.X(), low.Y(), high.X(), high.Y()})
+    if (!(std::abs(coordinate) <= bound))
+      return 0;
+  if (hull.size() < 3)
+    hull.resize(3);
+  hull[0] = hull[2] = low;
+  hull[1] = high;
+  return 3;
+}
+
 // Per-thread working memory of ComputeCircleBasedCentroid: contact regions hold tens of thousands
 // of points, and fresh arrays of that size would cost an allocation and page faults per call.
 struct tCentroidScratch {
@@ -207,9 +233,12 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   const float extent = std::max(maxB - minB, maxA - minA);
   const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
   const size_t kept = scaleAndKeepOuterPoints(points.data(), n, Point(minA, minB), scale, scratch.keys);
-  sortKeys(scratch.keys, kept, scratch.sorted, scratch.counts);
   const std::vector<Point>& hull = scratch.hull;
-  const size_t hullSize = convexHull(scratch.keys, kept, scratch.hull);
+  size_t hullSize = axisLineHull(scratch.keys, kept, scratch.hull);
+  if (hullSize == 0) {
+    sortKeys(scratch.keys, kept, scratch.sorted, scratch.counts);
+    hullSize = convexHull(scratch.keys, kept, scratch.hull);
+  }
 
   // Sum of L t t^T and of L (t t^T) m over the hull edges, t the unit direction, m the midpoint.
   float a11 = 0.0f, a12 = 0.0f, a22 = 0.0f, b1 = 0.0f, b2 = 0.0f, total = 0.0f;
