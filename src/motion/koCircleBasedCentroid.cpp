@@ -66,13 +66,15 @@ size_t scaleAndKeepOuterPoints(Point* points, size_t n, const Point& origin, flo
   if (keys.size() < n)
     keys.resize(n);
   size_t kept = 0;
+  // All four tests and an unconditional write: slivers keep most points, and a branch on each
+  // test would be mispredicted often.
   for (size_t i = 0; i < n; ++i) {
     const Point& p = points[i];
     bool inner = true;
     for (int k = 0; k < 4; ++k)
-      inner = inner && cross(corners[k], corners[k + 1], p) > margin;
-    if (!inner)
-      keys[kept++] = keyOf(p);
+      inner &= cross(corners[k], corners[k + 1], p) > margin;
+    keys[kept] = keyOf(p);
+    kept += !inner;
   }
   return kept;
 }
