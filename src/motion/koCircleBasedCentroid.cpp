@@ -120,7 +120,8 @@ void sortKeys(std::vector<std::uint64_t>& keys, size_t n, std::vector<std::uint6
 // Monotone chain over the points of keys sorted by x, then y: the lower chain, then the upper
 // one, dropping every point that does not turn left. Writes the hull to hull[0..k) and returns k;
 // the last point repeats the first.
-size_t convexHull(const std::vector<std::uint64_t>& sortedKeys, size_t n, std::vector<Point>& hull) {
+size_t convexHull(const std::vector<std::uint64_t>& sortedKeys, size_t n,
+                  std::vector<Point>& hull) {
   if (hull.size() < 2 * n)
     hull.resize(2 * n);
   size_t k = 0;
@@ -234,7 +235,8 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   // Into the unit square, keeping the aspect ratio.
   const float extent = std::max(maxB - minB, maxA - minA);
   const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
-  const size_t kept = scaleAndKeepOuterPoints(points.data(), n, Point(minA, minB), scale, scratch.keys);
+  const size_t kept =
+      scaleAndKeepOuterPoints(points.data(), n, Point(minA, minB), scale, scratch.keys);
   const std::vector<Point>& hull = scratch.hull;
   size_t hullSize = axisLineHull(scratch.keys, kept, scratch.hull);
   if (hullSize == 0) {
