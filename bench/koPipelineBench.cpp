@@ -95,6 +95,55 @@ void BM_DiagramStages(benchmark::State& state) {
 }
 BENCHMARK(BM_DiagramStages)->Arg(50)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The region centres alone, on every touching pair of the grid and each direction the diagram
+// asks about (both ways of a two-way direction), on one thread.
+void BM_RegionCentres(benchmark::State& state) {
+  const koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
+  std::vector<ko::koPointer<ko::koTriMesh>> owners;
+  std::vector<ko::koTriMesh*> meshes;
+  for (const auto& mesh : assembly.meshes) {
+    owners.push_back(koHost::makeWorldCopy(*mesh));
+    meshes.push_back(owners.back());
+    koMeshProcessing::WeldSimilarVertices(meshes.back(), 0.0f, true);
+    koMeshProcessing::SmoothenNormals(meshes.back(), 0.8203048f);
+  }
+  koMotionDetect detector;
+  detector.generateDirectionSamples(300);
+  std::vector<koMeshAndBVH> parts;
+  koContactFaces::InitializeBVHList(meshes, parts);
+  std::vector<koContactFaces::tContactFacesData> contacts;
+  const float tolerance = koContactFaces::ProcessParts(parts, contacts);
+  std::vector<ko::koPointer<ko::koVertexBuffer>> pairPoints(2 * contacts.size());
+  std::vector<std::pair<size_t, Wm4::Vector3<float>>> jobs;
+  for (size_t c = 0; c < contacts.size(); ++c) {
+    koContactPoints(parts[contacts[c].partA], parts[contacts[c].partB], tolerance)
+        .getContactPoints(contacts[c].facesA, contacts[c].facesB, pairPoints[2 * c],
+                          pairPoints[2 * c + 1]);
+    detector.clearSystems();
+    for (ko::koVertexBuffer* side : {pairPoints[2 * c], pairPoints[2 * c + 1]})
+      if (side != nullptr)
+        detector.pushContactPoints(side);
+    detector.centerSystems();
+    Wm4::Vector3<double> found[3];
+    bool twoWay[3];
+    const unsigned int noFound = detector.computeRemovalDirection(found, twoWay);
+    for (unsigned int i = 0; i < noFound; ++i) {
+      const Wm4::Vector3<float> d(float(found[i].X()), float(found[i].Y()), float(found[i].Z()));
+      jobs.emplace_back(c, d);
+      if (twoWay[i])
+        jobs.emplace_back(c, -d);
+    }
+  }
+  for (auto _ : state)
+    for (const auto& [c, d] : jobs) {
+      float quality = 0.0f;
+      benchmark::DoNotOptimize(koMotionDetect::ComputeCircleBasedCentroid(
+          d, {pairPoints[2 * c], pairPoints[2 * c + 1]}, quality));
+    }
+  state.counters["centres"] = double(jobs.size());
+}
+BENCHMARK(BM_RegionCentres)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3);
+
 // Everything a host runs, from the meshes to the animation, distant contacts included, on 2
 // threads.
 void BM_WholePipeline(benchmark::State& state) {

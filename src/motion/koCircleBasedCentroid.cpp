@@ -18,57 +18,6 @@ float cross(const Point& o, const Point& a, const Point& b) {
   return (a.X() - o.X()) * (b.Y() - o.Y()) - (a.Y() - o.Y()) * (b.X() - o.X());
 }
 
-// Monotone chain over points sorted by x, then y: the lower chain, then the upper one, dropping
-// every point that does not turn left. Writes the hull to hull[0..k) and returns k; the last point
-// repeats the first.
-size_t convexHull(const std::vector<Point>& sorted, std::vector<Point>& hull) {
-  if (hull.size() < 2 * sorted.size())
-    hull.resize(2 * sorted.size());
-  size_t k = 0;
-  for (const Point& p : sorted) {
-    while (k >= 2 && cross(hull[k - 2], hull[k - 1], p) <= 0.0f)
-      --k;
-    hull[k++] = p;
-  }
-  const size_t lower = k + 1;
-  for (size_t i = sorted.size() - 1; i-- > 0;) {
-    while (k >= lower && cross(hull[k - 2], hull[k - 1], sorted[i]) <= 0.0f)
-      --k;
-    hull[k++] = sorted[i];
-  }
-  return k;
-}
-
-// Moves the points by -origin and scales them by scale; then drops the points that lie well
-// inside the quadrilateral of the four extreme points (lowest, rightmost, highest, leftmost): no
-// such point is a hull vertex, and contact regions are dense, so the hull is then built from a
-// few hundred points instead of tens of thousands. The margin keeps every point that rounding
-// could put on the hull.
-void scaleAndDropInnerPoints(std::vector<Point>& points, const Point& origin, float scale) {
-  const auto scaled = [&](const Point& p) {
-    return Point((p.X() - origin.X()) * scale, (p.Y() - origin.Y()) * scale);
-  };
-  points[0] = scaled(points[0]);
-  Point lowest = points[0], rightmost = points[0], highest = points[0], leftmost = points[0];
-  for (size_t i = 1; i < points.size(); ++i) {
-    const Point p = points[i] = scaled(points[i]);
-    lowest = p.Y() < lowest.Y() ? p : lowest;
-    rightmost = p.X() > rightmost.X() ? p : rightmost;
-    highest = p.Y() > highest.Y() ? p : highest;
-    leftmost = p.X() < leftmost.X() ? p : leftmost;
-  }
-  const Point corners[5] = {lowest, rightmost, highest, leftmost, lowest};
-  const float margin = 1e-5f;
-  points.erase(std::remove_if(points.begin(), points.end(),
-                              [&](const Point& p) {
-                                for (int k = 0; k < 4; ++k)
-                                  if (!(cross(corners[k], corners[k + 1], p) > margin))
-                                    return false;
-                                return true;
-                              }),
-               points.end());
-}
-
 // A key whose unsigned order is the order of the float (both zeros as +0).
 std::uint32_t orderedBits(float value) {
   std::uint32_t bits;
@@ -84,36 +33,138 @@ float fromOrderedBits(std::uint32_t bits) {
   return value;
 }
 
-// Sorts by x, then y, in linear time: an LSD radix sort of the 64-bit keys (x bits, y bits),
-// byte by byte, skipping bytes that all keys share. Equal points are equal keys, so the order
-// is the one any sort by (x, y) gives.
-void sortByXThenY(std::vector<Point>& points, std::vector<std::uint64_t>& keys,
-                  std::vector<std::uint64_t>& sorted) {
-  const size_t n = points.size();
-  if (keys.size() < n) {
+// The point of a key (x bits, y bits); sorting the keys sorts the points by x, then y.
+std::uint64_t keyOf(const Point& p) {
+  return (std::uint64_t(orderedBits(p.X())) << 32) | orderedBits(p.Y());
+}
+
+Point pointOf(std::uint64_t key) {
+  return Point(fromOrderedBits(std::uint32_t(key >> 32)), fromOrderedBits(std::uint32_t(key)));
+}
+
+// Moves the points by -origin and scales them by scale; then drops the points that lie well
+// inside the quadrilateral of the four extreme points (lowest, rightmost, highest, leftmost): no
+// such point is a hull vertex, and contact regions are dense, so the hull is then built from a
+// few hundred points instead of tens of thousands. The margin keeps every point that rounding
+// could put on the hull. Writes the keys of the kept points to keys and returns how many.
+size_t scaleAndKeepOuterPoints(Point* points, size_t n, const Point& origin, float scale,
+                               std::vector<std::uint64_t>& keys) {
+  const auto scaled = [&](const Point& p) {
+    return Point((p.X() - origin.X()) * scale, (p.Y() - origin.Y()) * scale);
+  };
+  points[0] = scaled(points[0]);
+  Point lowest = points[0], rightmost = points[0], highest = points[0], leftmost = points[0];
+  for (size_t i = 1; i < n; ++i) {
+    const Point p = points[i] = scaled(points[i]);
+    lowest = p.Y() < lowest.Y() ? p : lowest;
+    rightmost = p.X() > rightmost.X() ? p : rightmost;
+    highest = p.Y() > highest.Y() ? p : highest;
+    leftmost = p.X() < leftmost.X() ? p : leftmost;
+  }
+  const Point corners[5] = {lowest, rightmost, highest, leftmost, lowest};
+  const float margin = 1e-5f;
+  if (keys.size() < n)
     keys.resize(n);
-    sorted.resize(n);
-  }
-  std::array<std::array<std::uint32_t, 256>, 8> counts{};
+  size_t kept = 0;
+  // All four tests and an unconditional write: slivers keep most points, and a branch on each
+  // test would be mispredicted often.
   for (size_t i = 0; i < n; ++i) {
-    keys[i] = (std::uint64_t(orderedBits(points[i].X())) << 32) | orderedBits(points[i].Y());
-    for (int pass = 0; pass < 8; ++pass)
-      ++counts[pass][(keys[i] >> (8 * pass)) & 0xFF];
+    const Point& p = points[i];
+    bool inner = true;
+    for (int k = 0; k < 4; ++k)
+      inner &= cross(corners[k], corners[k + 1], p) > margin;
+    keys[kept] = keyOf(p);
+    kept += !inner;
   }
-  for (int pass = 0; pass < 8; ++pass) {
-    std::array<std::uint32_t, 256>& histogram = counts[pass];
-    if (std::find(histogram.begin(), histogram.end(), n) != histogram.end())
+  return kept;
+}
+
+constexpr int maxDigitBits = 11;
+using tDigitCounts = std::array<std::array<std::uint32_t, 1u << maxDigitBits>, 6>;
+
+// Sorts keys[0..n) in linear time: an LSD radix sort over the bits in which the keys differ, in
+// at most six digits of up to 11 bits. Equal points are equal keys, so the order is the one any
+// sort by (x, y) gives.
+void sortKeys(std::vector<std::uint64_t>& keys, size_t n, std::vector<std::uint64_t>& sorted,
+              tDigitCounts& counts) {
+  std::uint64_t varying = 0;
+  for (size_t i = 1; i < n; ++i)
+    varying |= keys[i] ^ keys[0];
+  if (varying == 0)
+    return;
+  const int low = __builtin_ctzll(varying), width = 64 - __builtin_clzll(varying) - low;
+  const int noPasses = (width + maxDigitBits - 1) / maxDigitBits;
+  const int digitBits = (width + noPasses - 1) / noPasses;
+  const std::uint64_t digitMask = (std::uint64_t(1) << digitBits) - 1;
+  if (sorted.size() < n)
+    sorted.resize(n);
+  for (int pass = 0; pass < noPasses; ++pass)
+    std::fill_n(counts[pass].begin(), std::size_t(1) << digitBits, 0u);
+  for (size_t i = 0; i < n; ++i)
+    for (int pass = 0; pass < noPasses; ++pass)
+      ++counts[pass][(keys[i] >> (low + pass * digitBits)) & digitMask];
+  for (int pass = 0; pass < noPasses; ++pass) {
+    std::uint32_t* histogram = counts[pass].data();
+    const int shift = low + pass * digitBits;
+    if (std::find(histogram, histogram + digitMask + 1, n) != histogram + digitMask + 1)
       continue;
     std::uint32_t offset = 0;
-    for (std::uint32_t& count : histogram)
-      offset += std::exchange(count, offset);
+    for (size_t d = 0; d <= digitMask; ++d)
+      offset += std::exchange(histogram[d], offset);
     for (size_t i = 0; i < n; ++i)
-      sorted[histogram[(keys[i] >> (8 * pass)) & 0xFF]++] = keys[i];
+      sorted[histogram[(keys[i] >> shift) & digitMask]++] = keys[i];
     keys.swap(sorted);
   }
-  for (size_t i = 0; i < n; ++i)
-    points[i] = Point(fromOrderedBits(std::uint32_t(keys[i] >> 32)),
-                      fromOrderedBits(std::uint32_t(keys[i])));
+}
+
+// Monotone chain over the points of keys sorted by x, then y: the lower chain, then the upper
+// one, dropping every point that does not turn left. Writes the hull to hull[0..k) and returns k;
+// the last point repeats the first.
+size_t convexHull(const std::vector<std::uint64_t>& sortedKeys, size_t n,
+                  std::vector<Point>& hull) {
+  if (hull.size() < 2 * n)
+    hull.resize(2 * n);
+  size_t k = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const Point p = pointOf(sortedKeys[i]);
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], p) <= 0.0f)
+      --k;
+    hull[k++] = p;
+  }
+  const size_t lower = k + 1;
+  for (size_t i = n - 1; i-- > 0;) {
+    const Point p = pointOf(sortedKeys[i]);
+    while (k >= lower && cross(hull[k - 2], hull[k - 1], p) <= 0.0f)
+      --k;
+    hull[k++] = p;
+  }
+  return k;
+}
+
+// When the n >= 2 points share x, or all share y, every cross product the monotone chain forms
+// is (0 * dy) - (dx * 0), a zero as long as the differences are finite: each point pops the one
+// before it, and the chain returns the least point, the greatest one and the least again,
+// whatever lies between. Writes that hull and returns 3, or returns 0 when the points are not on
+// such a line (or a coordinate is too large for that argument).
+size_t axisLineHull(const std::vector<std::uint64_t>& keys, size_t n, std::vector<Point>& hull) {
+  if (n < 2)
+    return 0;
+  std::uint64_t varying = 0;
+  for (size_t i = 1; i < n; ++i)
+    varying |= keys[i] ^ keys[0];
+  if ((varying >> 32) != 0 && (varying & 0xFFFFFFFFu) != 0)
+    return 0;
+  const auto [least, greatest] = std::minmax_element(keys.begin(), keys.begin() + n);
+  const Point low = pointOf(*least), high = pointOf(*greatest);
+  const float bound = 1e18f;
+  for (float coordinate : {low.X(), low.Y(), high.X(), high.Y()})
+    if (!(std::abs(coordinate) <= bound))
+      return 0;
+  if (hull.size() < 3)
+    hull.resize(3);
+  hull[0] = hull[2] = low;
+  hull[1] = high;
+  return 3;
 }
 
 // Per-thread working memory of ComputeCircleBasedCentroid: contact regions hold tens of thousands
@@ -121,6 +172,7 @@ void sortByXThenY(std::vector<Point>& points, std::vector<std::uint64_t>& keys,
 struct tCentroidScratch {
   std::vector<Point> points, hull;
   std::vector<std::uint64_t> keys, sorted;
+  tDigitCounts counts;
 };
 
 tCentroidScratch& centroidScratch() {
@@ -144,35 +196,53 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
 
   tCentroidScratch& scratch = centroidScratch();
   std::vector<Point>& points = scratch.points;
-  points.clear();
+  size_t n = 0;
+  for (const ko::koVertexBuffer* buffer : buffers)
+    n += buffer ? size_t(buffer->GetVertexQuantity()) : 0;
+  quality = 0.0f;
+  if (n == 0)
+    return Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
+  if (points.size() < n)
+    points.resize(n);
+
+  // min and max as std::min and std::max fold them from the first point on, so a tie between
+  // the two zeros keeps the first one.
   float minA = 0.0f, maxA = 0.0f, minB = 0.0f, maxB = 0.0f, minC = 0.0f, maxC = 0.0f;
+  size_t i = 0;
   for (const ko::koVertexBuffer* buffer : buffers) {
-    if (!buffer)
+    const int count = buffer ? buffer->GetVertexQuantity() : 0;
+    if (count == 0)
       continue;
-    for (int i = 0; i < buffer->GetVertexQuantity(); ++i) {
-      const Wm4::Vector3<float>& P = buffer->Position3(i);
+    const Wm4::Vector3<float>* positions = &buffer->Position3(0);
+    for (int j = 0; j < count; ++j, ++i) {
+      const Wm4::Vector3<float>& P = positions[j];
       const float a = P.Dot(u), b = P.Dot(v), c = P.Dot(d);
-      const bool first = points.empty();
-      minA = first ? a : std::min(minA, a);
-      maxA = first ? a : std::max(maxA, a);
-      minB = first ? b : std::min(minB, b);
-      maxB = first ? b : std::max(maxB, b);
-      minC = first ? c : std::min(minC, c);
-      maxC = first ? c : std::max(maxC, c);
-      points.emplace_back(a, b);
+      if (i == 0) {
+        minA = maxA = a;
+        minB = maxB = b;
+        minC = maxC = c;
+      }
+      minA = std::min(minA, a);
+      maxA = std::max(maxA, a);
+      minB = std::min(minB, b);
+      maxB = std::max(maxB, b);
+      minC = std::min(minC, c);
+      maxC = std::max(maxC, c);
+      points[i] = Point(a, b);
     }
   }
-  quality = 0.0f;
-  if (points.empty())
-    return Wm4::Vector3<float>(0.0f, 0.0f, 0.0f);
 
   // Into the unit square, keeping the aspect ratio.
   const float extent = std::max(maxB - minB, maxA - minA);
   const float scale = extent > 0.0f ? 1.0f / extent : 0.0f;
-  scaleAndDropInnerPoints(points, Point(minA, minB), scale);
-  sortByXThenY(points, scratch.keys, scratch.sorted);
+  const size_t kept =
+      scaleAndKeepOuterPoints(points.data(), n, Point(minA, minB), scale, scratch.keys);
   const std::vector<Point>& hull = scratch.hull;
-  const size_t hullSize = convexHull(points, scratch.hull);
+  size_t hullSize = axisLineHull(scratch.keys, kept, scratch.hull);
+  if (hullSize == 0) {
+    sortKeys(scratch.keys, kept, scratch.sorted, scratch.counts);
+    hullSize = convexHull(scratch.keys, kept, scratch.hull);
+  }
 
   // Sum of L t t^T and of L (t t^T) m over the hull edges, t the unit direction, m the midpoint.
   float a11 = 0.0f, a12 = 0.0f, a22 = 0.0f, b1 = 0.0f, b2 = 0.0f, total = 0.0f;
