@@ -159,8 +159,6 @@ private:
   // them back in reverse order.
   std::vector<unsigned int> inertItems;
   unsigned int noInertItems;
-  void takeOutInertClause(unsigned int item);
-  void putBackInertClauses();
   uint64_t cheaperAdditiveCharge(unsigned int group) const;
   void chargeLiteral(unsigned int literal, uint64_t newCost);
   bool cannotBeatBest(uint64_t cost, unsigned int noInSet, unsigned int noOutOfSet) const;

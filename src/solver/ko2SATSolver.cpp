@@ -85,6 +85,26 @@ void linkColumn(ko2SATSolver& solver, unsigned int column) {
   linkIntoRow(solver, node1);
 }
 
+// Takes a clause out of the search: its item leaves the root's list and its two literal nodes
+// leave their rows. putBackClause undoes it; clauses come back in reverse order.
+void takeOutClause(koDLXNode* d, unsigned int item) {
+  d[d[item].left].right = d[item].right;
+  d[d[item].right].left = d[item].left;
+  for (unsigned int r : {d[item].down, d[item].up}) {
+    d[d[r].left].right = d[r].right;
+    d[d[r].right].left = d[r].left;
+  }
+}
+
+void putBackClause(koDLXNode* d, unsigned int item) {
+  for (unsigned int r : {d[item].up, d[item].down}) {
+    d[d[r].left].right = r;
+    d[d[r].right].left = r;
+  }
+  d[d[item].left].right = item;
+  d[d[item].right].left = item;
+}
+
 } // namespace
 
 ko2SATSolver::ko2SATSolver(unsigned int n, unsigned int m)
@@ -505,16 +525,10 @@ void ko2SATSolver::removeRedundantConstraints(koDLXNode* root) {
       break;
     if (d[y].constraintSlot() == d[x].constraintSlot() + 1u && d[x].required() &&
         d[y].required()) {
-      koDLXNode& redundant = d[y];
-      d[redundant.left].right = redundant.right;
-      d[redundant.right].left = redundant.left;
-      for (unsigned int r : {redundant.down, redundant.up}) {
-        d[d[r].left].right = d[r].right;
-        d[d[r].right].left = d[r].left;
-      }
+      takeOutClause(d, y);
       assert(noRedundantItems < redundantItems.size());
-      redundantItems[noRedundantItems++] = &redundant;
-      x = redundant.right;
+      redundantItems[noRedundantItems++] = &d[y];
+      x = d[y].right;
     } else {
       x = y;
     }
@@ -523,41 +537,8 @@ void ko2SATSolver::removeRedundantConstraints(koDLXNode* root) {
 
 void ko2SATSolver::pushBackRedundantConstraints(koDLXNode* /*root*/) {
   koDLXNode* d = nodeData;
-  while (noRedundantItems > 0) {
-    koDLXNode& redundant = *redundantItems[--noRedundantItems];
-    const unsigned int y = static_cast<unsigned int>(&redundant - d);
-    for (unsigned int r : {redundant.up, redundant.down}) {
-      d[d[r].left].right = r;
-      d[d[r].right].left = r;
-    }
-    d[redundant.left].right = y;
-    d[redundant.right].left = y;
-  }
-}
-
-void ko2SATSolver::takeOutInertClause(unsigned int item) {
-  koDLXNode* d = nodeData;
-  d[d[item].left].right = d[item].right;
-  d[d[item].right].left = d[item].left;
-  for (unsigned int r : {d[item].down, d[item].up}) {
-    d[d[r].left].right = d[r].right;
-    d[d[r].right].left = d[r].left;
-  }
-  assert(noInertItems < inertItems.size());
-  inertItems[noInertItems++] = item;
-}
-
-void ko2SATSolver::putBackInertClauses() {
-  koDLXNode* d = nodeData;
-  while (noInertItems > 0) {
-    const unsigned int item = inertItems[--noInertItems];
-    for (unsigned int r : {d[item].up, d[item].down}) {
-      d[d[r].left].right = r;
-      d[d[r].right].left = r;
-    }
-    d[d[item].left].right = item;
-    d[d[item].right].left = item;
-  }
+  while (noRedundantItems > 0)
+    putBackClause(d, static_cast<unsigned int>(redundantItems[--noRedundantItems] - d));
 }
 
 void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBound) {
@@ -570,7 +551,9 @@ void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBoun
   unsigned int last = 0;
   for (unsigned int item = root->right; item != 0; item = nodeData[item].right) {
     if (!nodeData[item].active() && columnWeights[item - 1] == 0) {
-      takeOutInertClause(item);
+      takeOutClause(nodeData, item);
+      assert(noInertItems < inertItems.size());
+      inertItems[noInertItems++] = item;
       continue;
     }
     if (!nodeData[item].required())
@@ -586,6 +569,7 @@ void ko2SATSolver::solve(uint64_t bound, const std::atomic<uint64_t>* sharedBoun
   pendingCharges = 0;
   unsigned int noInSet = 0, noOutOfSet = 0;
   iterateSolve(root, 0, 0, noInSet, noOutOfSet);
-  putBackInertClauses();
+  while (noInertItems > 0)
+    putBackClause(nodeData, inertItems[--noInertItems]);
   pushBackRedundantConstraints(root);
 }
