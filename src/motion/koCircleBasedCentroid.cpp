@@ -82,14 +82,19 @@ size_t scaleAndKeepOuterPoints(Point* points, size_t n, const Point& origin, flo
 constexpr int maxDigitBits = 11;
 using tDigitCounts = std::array<std::array<std::uint32_t, 1u << maxDigitBits>, 6>;
 
-// Sorts keys[0..n) in linear time: an LSD radix sort over the bits in which the keys differ, in
-// at most six digits of up to 11 bits. Equal points are equal keys, so the order is the one any
-// sort by (x, y) gives.
-void sortKeys(std::vector<std::uint64_t>& keys, size_t n, std::vector<std::uint64_t>& sorted,
-              tDigitCounts& counts) {
+// The bits in which keys[0..n) differ from one another.
+std::uint64_t differingBits(const std::vector<std::uint64_t>& keys, size_t n) {
   std::uint64_t varying = 0;
   for (size_t i = 1; i < n; ++i)
     varying |= keys[i] ^ keys[0];
+  return varying;
+}
+
+// Sorts keys[0..n) in linear time: an LSD radix sort over the bits in which the keys differ
+// (varying), in at most six digits of up to 11 bits. Equal points are equal keys, so the order is
+// the one any sort by (x, y) gives.
+void sortKeys(std::vector<std::uint64_t>& keys, size_t n, std::uint64_t varying,
+              std::vector<std::uint64_t>& sorted, tDigitCounts& counts) {
   if (varying == 0)
     return;
   const int low = __builtin_ctzll(varying), width = 64 - __builtin_clzll(varying) - low;
@@ -145,13 +150,12 @@ size_t convexHull(const std::vector<std::uint64_t>& sortedKeys, size_t n,
 // is (0 * dy) - (dx * 0), a zero as long as the differences are finite: each point pops the one
 // before it, and the chain returns the least point, the greatest one and the least again,
 // whatever lies between. Writes that hull and returns 3, or returns 0 when the points are not on
-// such a line (or a coordinate is too large for that argument).
-size_t axisLineHull(const std::vector<std::uint64_t>& keys, size_t n, std::vector<Point>& hull) {
+// such a line (or a coordinate is too large for that argument). varying: the bits in which the
+// keys differ.
+size_t axisLineHull(const std::vector<std::uint64_t>& keys, size_t n, std::uint64_t varying,
+                    std::vector<Point>& hull) {
   if (n < 2)
     return 0;
-  std::uint64_t varying = 0;
-  for (size_t i = 1; i < n; ++i)
-    varying |= keys[i] ^ keys[0];
   if ((varying >> 32) != 0 && (varying & 0xFFFFFFFFu) != 0)
     return 0;
   const auto [least, greatest] = std::minmax_element(keys.begin(), keys.begin() + n);
@@ -238,9 +242,10 @@ Wm4::Vector3<float> koMotionDetect::ComputeCircleBasedCentroid(
   const size_t kept =
       scaleAndKeepOuterPoints(points.data(), n, Point(minA, minB), scale, scratch.keys);
   const std::vector<Point>& hull = scratch.hull;
-  size_t hullSize = axisLineHull(scratch.keys, kept, scratch.hull);
+  const std::uint64_t varying = differingBits(scratch.keys, kept);
+  size_t hullSize = axisLineHull(scratch.keys, kept, varying, scratch.hull);
   if (hullSize == 0) {
-    sortKeys(scratch.keys, kept, scratch.sorted, scratch.counts);
+    sortKeys(scratch.keys, kept, varying, scratch.sorted, scratch.counts);
     hullSize = convexHull(scratch.keys, kept, scratch.hull);
   }
 
