@@ -29,6 +29,53 @@ BENCHMARK(BM_AutomaticDiagram)
     ->Repetitions(3)
     ->ReportAggregatesOnly();
 
+// World copies of the assembly's meshes (owners keeps them alive), as the diagram takes them.
+std::vector<ko::koTriMesh*> worldCopies(const koMeshAssembly& assembly,
+                                        std::vector<ko::koPointer<ko::koTriMesh>>& owners) {
+  std::vector<ko::koTriMesh*> meshes;
+  for (const auto& mesh : assembly.meshes) {
+    owners.push_back(koHost::makeWorldCopy(*mesh));
+    meshes.push_back(owners.back());
+  }
+  return meshes;
+}
+
+void weldAndSmooth(const std::vector<ko::koTriMesh*>& meshes) {
+  for (ko::koTriMesh* mesh : meshes) {
+    koMeshProcessing::WeldSimilarVertices(mesh, 0.0f, true);
+    koMeshProcessing::SmoothenNormals(mesh, 0.8203048f);
+  }
+}
+
+// The contact points of every touching pair: entries 2c and 2c + 1 for pair c.
+std::vector<ko::koPointer<ko::koVertexBuffer>> contactPoints(
+    const std::vector<koMeshAndBVH>& parts,
+    const std::vector<koContactFaces::tContactFacesData>& contacts, float tolerance) {
+  std::vector<ko::koPointer<ko::koVertexBuffer>> pairPoints(2 * contacts.size());
+  for (size_t c = 0; c < contacts.size(); ++c)
+    koContactPoints(parts[contacts[c].partA], parts[contacts[c].partB], tolerance)
+        .getContactPoints(contacts[c].facesA, contacts[c].facesB, pairPoints[2 * c],
+                          pairPoints[2 * c + 1]);
+  return pairPoints;
+}
+
+// The removal directions of one pair, from its two point buffers (either may be null).
+unsigned int removalDirections(koMotionDetect& detector, ko::koVertexBuffer* pointsA,
+                               ko::koVertexBuffer* pointsB, Wm4::Vector3<float> (&found)[3],
+                               bool (&twoWay)[3]) {
+  detector.clearSystems();
+  for (ko::koVertexBuffer* side : {pointsA, pointsB})
+    if (side != nullptr)
+      detector.pushContactPoints(side);
+  detector.centerSystems();
+  Wm4::Vector3<double> directions[3];
+  const unsigned int noFound = detector.computeRemovalDirection(directions, twoWay);
+  for (unsigned int i = 0; i < noFound; ++i)
+    found[i] = Wm4::Vector3<float>(float(directions[i].X()), float(directions[i].Y()),
+                                   float(directions[i].Z()));
+  return noFound;
+}
+
 // The diagram's stages on one thread, each timed on its own; counters in milliseconds.
 void BM_DiagramStages(benchmark::State& state) {
   const koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
@@ -41,16 +88,9 @@ void BM_DiagramStages(benchmark::State& state) {
       t = now;
     };
     std::vector<ko::koPointer<ko::koTriMesh>> owners;
-    std::vector<ko::koTriMesh*> meshes;
-    for (const auto& mesh : assembly.meshes) {
-      owners.push_back(koHost::makeWorldCopy(*mesh));
-      meshes.push_back(owners.back());
-    }
+    const std::vector<ko::koTriMesh*> meshes = worldCopies(assembly, owners);
     lap(copy);
-    for (ko::koTriMesh* mesh : meshes) {
-      koMeshProcessing::WeldSimilarVertices(mesh, 0.0f, true);
-      koMeshProcessing::SmoothenNormals(mesh, 0.8203048f);
-    }
+    weldAndSmooth(meshes);
     lap(weld);
     koMotionDetect detector;
     detector.generateDirectionSamples(300);
@@ -61,26 +101,17 @@ void BM_DiagramStages(benchmark::State& state) {
     std::vector<koContactFaces::tContactFacesData> contacts;
     const float tolerance = koContactFaces::ProcessParts(parts, contacts);
     lap(faces);
-    std::vector<ko::koPointer<ko::koVertexBuffer>> pairPoints(2 * contacts.size());
-    for (size_t c = 0; c < contacts.size(); ++c)
-      koContactPoints(parts[contacts[c].partA], parts[contacts[c].partB], tolerance)
-          .getContactPoints(contacts[c].facesA, contacts[c].facesB, pairPoints[2 * c],
-                            pairPoints[2 * c + 1]);
+    const auto pairPoints = contactPoints(parts, contacts, tolerance);
     lap(points);
     for (size_t c = 0; c < contacts.size(); ++c) {
-      detector.clearSystems();
-      for (ko::koVertexBuffer* side : {pairPoints[2 * c], pairPoints[2 * c + 1]})
-        if (side != nullptr)
-          detector.pushContactPoints(side);
-      detector.centerSystems();
-      Wm4::Vector3<double> found[3];
+      Wm4::Vector3<float> found[3];
       bool twoWay[3];
-      const unsigned int noFound = detector.computeRemovalDirection(found, twoWay);
+      const unsigned int noFound =
+          removalDirections(detector, pairPoints[2 * c], pairPoints[2 * c + 1], found, twoWay);
       for (unsigned int i = 0; i < noFound; ++i) {
         float quality = 0.0f;
-        const Wm4::Vector3<float> d(float(found[i].X()), float(found[i].Y()), float(found[i].Z()));
         benchmark::DoNotOptimize(koMotionDetect::ComputeCircleBasedCentroid(
-            d, {pairPoints[2 * c], pairPoints[2 * c + 1]}, quality));
+            found[i], {pairPoints[2 * c], pairPoints[2 * c + 1]}, quality));
       }
     }
     lap(motion);
@@ -100,38 +131,25 @@ BENCHMARK(BM_DiagramStages)->Arg(50)->Arg(200)->Arg(1000)->Unit(benchmark::kMill
 void BM_RegionCentres(benchmark::State& state) {
   const koMeshAssembly assembly = koMeshAssemblies::tileGrid(unsigned(state.range(0)));
   std::vector<ko::koPointer<ko::koTriMesh>> owners;
-  std::vector<ko::koTriMesh*> meshes;
-  for (const auto& mesh : assembly.meshes) {
-    owners.push_back(koHost::makeWorldCopy(*mesh));
-    meshes.push_back(owners.back());
-    koMeshProcessing::WeldSimilarVertices(meshes.back(), 0.0f, true);
-    koMeshProcessing::SmoothenNormals(meshes.back(), 0.8203048f);
-  }
+  const std::vector<ko::koTriMesh*> meshes = worldCopies(assembly, owners);
+  weldAndSmooth(meshes);
   koMotionDetect detector;
   detector.generateDirectionSamples(300);
   std::vector<koMeshAndBVH> parts;
   koContactFaces::InitializeBVHList(meshes, parts);
   std::vector<koContactFaces::tContactFacesData> contacts;
   const float tolerance = koContactFaces::ProcessParts(parts, contacts);
-  std::vector<ko::koPointer<ko::koVertexBuffer>> pairPoints(2 * contacts.size());
+  const auto pairPoints = contactPoints(parts, contacts, tolerance);
   std::vector<std::pair<size_t, Wm4::Vector3<float>>> jobs;
   for (size_t c = 0; c < contacts.size(); ++c) {
-    koContactPoints(parts[contacts[c].partA], parts[contacts[c].partB], tolerance)
-        .getContactPoints(contacts[c].facesA, contacts[c].facesB, pairPoints[2 * c],
-                          pairPoints[2 * c + 1]);
-    detector.clearSystems();
-    for (ko::koVertexBuffer* side : {pairPoints[2 * c], pairPoints[2 * c + 1]})
-      if (side != nullptr)
-        detector.pushContactPoints(side);
-    detector.centerSystems();
-    Wm4::Vector3<double> found[3];
+    Wm4::Vector3<float> found[3];
     bool twoWay[3];
-    const unsigned int noFound = detector.computeRemovalDirection(found, twoWay);
+    const unsigned int noFound =
+        removalDirections(detector, pairPoints[2 * c], pairPoints[2 * c + 1], found, twoWay);
     for (unsigned int i = 0; i < noFound; ++i) {
-      const Wm4::Vector3<float> d(float(found[i].X()), float(found[i].Y()), float(found[i].Z()));
-      jobs.emplace_back(c, d);
+      jobs.emplace_back(c, found[i]);
       if (twoWay[i])
-        jobs.emplace_back(c, -d);
+        jobs.emplace_back(c, -found[i]);
     }
   }
   for (auto _ : state)
