@@ -10,11 +10,11 @@
 
 // A unit pair (u1, u2) completing the unit vector a to a right-handed frame: u1 from the x axis,
 // or from the y axis when a leans more towards y than towards x.
-inline void koPerpendicularBasis(const Wm4::Vector3<double>& a, Wm4::Vector3<double>& u1,
-                                 Wm4::Vector3<double>& u2) {
-  const Wm4::Vector3<double> e = std::abs(a.Y()) > std::abs(a.X())
-                                     ? Wm4::Vector3<double>(1.0, 0.0, 0.0)
-                                     : Wm4::Vector3<double>(0.0, 1.0, 0.0);
+template <typename Real>
+inline void koPerpendicularBasis(const Wm4::Vector3<Real>& a, Wm4::Vector3<Real>& u1,
+                                 Wm4::Vector3<Real>& u2) {
+  const Wm4::Vector3<Real> e = std::abs(a.Y()) > std::abs(a.X()) ? Wm4::Vector3<Real>(1, 0, 0)
+                                                                 : Wm4::Vector3<Real>(0, 1, 0);
   u1 = e - a.Dot(e) * a;
   u1.Normalize();
   u2 = a.Cross(u1);
