@@ -41,12 +41,16 @@ void fromLattice(double a, double b, float& x, float& y) {
   y = float(b * 1.8660254);
 }
 
-// Every cell of side 2^level that a triangle's closed area meets, as (row << 32 | column), sorted
-// and without repeats. A triangle is clipped to each row's slab; the clipped polygon's extreme
-// columns bound the cells it meets in that row.
-void rasterise(const std::vector<tLatticePoint>& points, const ko::koIndexBuffer& indices,
-               int level, std::vector<uint64_t>& cells) {
-  cells.clear();
+// A run of cells of one row, first to last column, that one triangle meets.
+struct tRowSpan {
+  int64_t row, first, last;
+};
+
+// The runs of cells of side 2^level that each triangle's closed area meets. A triangle is clipped
+// to each row's slab; the clipped polygon's extreme columns bound the cells it meets in that row.
+void rowSpans(const std::vector<tLatticePoint>& points, const ko::koIndexBuffer& indices,
+              int level, std::vector<tRowSpan>& spans) {
+  spans.clear();
   const int noIndices = indices.GetIndexQuantity() / 3 * 3;
   const int* index = indices.GetData();
   const double side = std::ldexp(1.0, level);
@@ -74,13 +78,54 @@ void rasterise(const std::vector<tLatticePoint>& points, const ko::koIndexBuffer
           aMax = std::max(aMax, a);
         }
       }
-      const int64_t lastColumn = int64_t(std::floor(aMax / side));
-      for (int64_t column = int64_t(std::floor(aMin / side)); column <= lastColumn; ++column)
-        cells.push_back(uint64_t(row) << 32 | uint32_t(column));
+      spans.push_back({row, int64_t(std::floor(aMin / side)), int64_t(std::floor(aMax / side))});
     }
   }
-  std::sort(cells.begin(), cells.end());
-  cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+}
+
+// The most cells whose box is marked in a bitmap (2 MB of marks); a larger box is sorted instead.
+constexpr uint64_t kMostBitmapCells = uint64_t(1) << 24;
+
+// Every cell of side 2^level that a triangle's closed area meets, as (row << 32 | column), sorted
+// and without repeats. Neighbouring triangles share most of their cells: their runs are marked in
+// a bitmap over the cells' box, read back row by row, unless the box is too large for one.
+void rasterise(const std::vector<tLatticePoint>& points, const ko::koIndexBuffer& indices,
+               int level, std::vector<tRowSpan>& spans, std::vector<uint64_t>& bitmap,
+               std::vector<uint64_t>& cells) {
+  rowSpans(points, indices, level, spans);
+  cells.clear();
+  if (spans.empty())
+    return;
+  tRowSpan box = spans[0];
+  int64_t lastRow = box.row;
+  for (const tRowSpan& span : spans) {
+    box.row = std::min(box.row, span.row);
+    lastRow = std::max(lastRow, span.row);
+    box.first = std::min(box.first, span.first);
+    box.last = std::max(box.last, span.last);
+  }
+  const uint64_t words = uint64_t(box.last - box.first) / 64 + 1;
+  const uint64_t noRows = uint64_t(lastRow - box.row + 1);
+  if (box.row < 0 || box.first < 0 || noRows * words * 64 > kMostBitmapCells) {
+    for (const tRowSpan& span : spans)
+      for (int64_t column = span.first; column <= span.last; ++column)
+        cells.push_back(uint64_t(span.row) << 32 | uint32_t(column));
+    std::sort(cells.begin(), cells.end());
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    return;
+  }
+  bitmap.assign(size_t(noRows * words), 0);
+  for (const tRowSpan& span : spans) {
+    uint64_t* row = &bitmap[size_t(span.row - box.row) * words];
+    for (int64_t column = span.first - box.first; column <= span.last - box.first; ++column)
+      row[column / 64] |= uint64_t(1) << (column % 64);
+  }
+  for (size_t w = 0; w < bitmap.size(); ++w)
+    for (uint64_t bits = bitmap[w]; bits != 0; bits &= bits - 1) {
+      const int64_t row = box.row + int64_t(w / words);
+      const int64_t column = box.first + int64_t(w % words) * 64 + __builtin_ctzll(bits);
+      cells.push_back(uint64_t(row) << 32 | uint32_t(column));
+    }
 }
 
 } // namespace
@@ -145,8 +190,9 @@ void koDistantContacts::sampleMesh(unsigned int mesh, const Wm4::Vector3<float>&
   if (doubledArea > areaBudget)
     for (level = 1; level < kCoarsestLevel && (doubledArea >> (2 * level)) > areaBudget;)
       ++level;
-  std::vector<uint64_t> cells;
-  rasterise(points, indices, level, cells);
+  std::vector<tRowSpan> spans;
+  std::vector<uint64_t> bitmap, cells;
+  rasterise(points, indices, level, spans, bitmap, cells);
   while (!cells.empty() && cells.size() <= sampleBudget / 2 && level > 0) {
     const float wanted = float(sampleBudget) / float(cells.size());
     int finer = 1;
@@ -154,7 +200,7 @@ void koDistantContacts::sampleMesh(unsigned int mesh, const Wm4::Vector3<float>&
       for (finer = 2; float(uint64_t(1) << (2 * finer)) < wanted;)
         ++finer;
     level -= std::min(finer, level);
-    rasterise(points, indices, level, cells);
+    rasterise(points, indices, level, spans, bitmap, cells);
   }
 
   // A ray from before the mesh to its first surface facing back along d puts each sample just

@@ -9,6 +9,7 @@
 #include "koSampleAssemblies.h"
 #include "koTessellatedShapes.h"
 #include "support/koCountingNotifier.h"
+#include "support/koFingerprint.h"
 #include "support/koHierarchyChecks.h"
 #include "support/koPlanned.h"
 #include "support/koSweepCheck.h"
@@ -194,7 +195,9 @@ TEST(koDistantContacts, RelationsAndScoresFollowTheHits) {
 
 // On seeded random boxes and directions the samples stay near the budget and each lies just
 // behind the box: a ray along the direction enters the box (slab test) after 0.001 of its depth.
+// Their fingerprint was recorded before the lattice cells were gathered in a bitmap.
 TEST(koDistantContacts, SamplesSitJustBehindTheMesh) {
+  koFingerprint print;
   std::mt19937 random(7);
   std::uniform_real_distribution<double> size(0.05, 3.0), coordinate(-1.0, 1.0);
   for (int trial = 0; trial < 20; ++trial) {
@@ -224,6 +227,7 @@ TEST(koDistantContacts, SamplesSitJustBehindTheMesh) {
       depth += (high[a] - low[a]) * std::fabs(d[a]);
     for (int s = 0; s < samples->GetVertexQuantity(); ++s) {
       const Vec& p = samples->Position3(s);
+      print.mix(p);
       double enter = -INFINITY, leave = INFINITY;
       for (int a = 0; a < 3; ++a) {
         const double t0 = (low[a] - p[a]) / d[a], t1 = (high[a] - p[a]) / d[a];
@@ -234,6 +238,7 @@ TEST(koDistantContacts, SamplesSitJustBehindTheMesh) {
       ASSERT_NEAR(enter, 0.001 * depth, 1e-4 * depth + 1e-5);
     }
   }
+  EXPECT_EQ(print.hash, 3110984322565316821ull);
 }
 
 // Every thread count finds the same relations, and the progress counts one step per group.
