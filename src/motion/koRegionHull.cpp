@@ -91,7 +91,7 @@ size_t scaleAndKeepOuterPoints(Point* points, size_t n, const Point& origin, flo
   return kept;
 }
 
-constexpr int maxDigitBits = 11;
+constexpr int maxDigitBits = tWorkspace::kMaxDigitBits;
 using tDigitCounts = decltype(koRegionHull::tWorkspace::digitCounts);
 
 // The bits in which keys[0..n) differ from one another.

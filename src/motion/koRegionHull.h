@@ -17,8 +17,10 @@ using Point = Wm4::Vector2<float>;
 // One thread's working memory, kept from call to call: fresh arrays of region size would cost
 // an allocation and page faults per call.
 struct tWorkspace {
+  // The radix sort of the points' 64-bit keys takes at most six digits of this many bits.
+  static constexpr int kMaxDigitBits = 11;
   std::vector<std::uint64_t> keys, sorted;
-  std::array<std::array<std::uint32_t, 1u << 11>, 6> digitCounts;
+  std::array<std::array<std::uint32_t, 1u << kMaxDigitBits>, 6> digitCounts;
   // The result: hull[0..k) for the k scaledHull returns.
   std::vector<Point> hull;
 };
