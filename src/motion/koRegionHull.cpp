@@ -1,6 +1,7 @@
 #include "motion/koRegionHull.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -72,39 +73,41 @@ size_t scaleAndKeepOuterPoints(Point* points, size_t n, const Point& origin, flo
       corners[noCorners++] = p;
   if (noCorners > 1 && corners[noCorners - 1] == corners[0])
     --noCorners;
-  Point ring[5];
-  for (int k = 0; k < 5; ++k)
-    ring[k] = corners[k % noCorners];
+  Point from[4], edge[4];
+  for (int k = 0; k < 4; ++k) {
+    from[k] = corners[k % noCorners];
+    edge[k] = corners[(k + 1) % noCorners] - from[k];
+  }
   const float margin = 1e-5f * box.X() * box.Y();
+  // Whether each of four points lies well inside all four edges (the cross product of the edge
+  // and the point above the margin); a coordinate that is not a number fails every test, so such
+  // a point is kept.
+  using tLanes = float __attribute__((vector_size(16)));
+  const auto inner = [&](const tLanes& x, const tLanes& y) {
+    const auto side = [&](int k) {
+      return edge[k].X() * (y - from[k].Y()) - edge[k].Y() * (x - from[k].X()) > margin;
+    };
+    return side(0) & side(1) & side(2) & side(3);
+  };
   if (keys.size() < n)
     keys.resize(n);
-  // Four points at a time through the four tests; a block whose points are all inner, the common
-  // case in the middle of a region, writes nothing.
-  using tLanes = float __attribute__((vector_size(16)));
+  // Four points at a time; a block whose points are all inner, the common case in the middle of a
+  // region, writes nothing. Otherwise every key is written and only the kept ones advance.
   size_t kept = 0, i = 0;
   for (; i + 4 <= n; i += 4) {
     const tLanes x = {points[i].X(), points[i + 1].X(), points[i + 2].X(), points[i + 3].X()};
     const tLanes y = {points[i].Y(), points[i + 1].Y(), points[i + 2].Y(), points[i + 3].Y()};
-    auto inner = x == x;  // true in every lane but a coordinate that is not a number, kept
-    for (int k = 0; k < 4; ++k) {
-      const Point& o = ring[k];
-      const Point edge = ring[k + 1] - o;
-      inner &= edge.X() * (y - o.Y()) - edge.Y() * (x - o.X()) > margin;
-    }
-    if (inner[0] & inner[1] & inner[2] & inner[3])
+    const auto inside = inner(x, y);
+    if (inside[0] & inside[1] & inside[2] & inside[3])
       continue;
     for (int j = 0; j < 4; ++j) {
       keys[kept] = keyOf(points[i + size_t(j)]);
-      kept += inner[j] == 0;
+      kept += inside[j] == 0;
     }
   }
-  for (; i < n; ++i) {
-    const Point& p = points[i];
-    bool inner = true;
-    for (int k = 0; k < 4; ++k)
-      inner &= cross(ring[k], ring[k + 1], p) > margin;
-    keys[kept] = keyOf(p);
-    kept += !inner;
+  for (; i < n; ++i) {  // the last points one at a time, in lane 0
+    keys[kept] = keyOf(points[i]);
+    kept += inner(tLanes{points[i].X()}, tLanes{points[i].Y()})[0] == 0;
   }
   return kept;
 }
@@ -205,6 +208,7 @@ size_t axisLineHull(const std::vector<std::uint64_t>& keys, size_t n, std::uint6
 
 size_t scaledHull(Point* points, size_t n, const Point& origin, float scale, const Point& box,
                   tWorkspace& workspace) {
+  assert(n >= 1);
   const size_t kept = scaleAndKeepOuterPoints(points, n, origin, scale, box, workspace.keys);
   const std::uint64_t varying = differingBits(workspace.keys, kept);
   const size_t hullSize = axisLineHull(workspace.keys, kept, varying, workspace.hull);

@@ -25,11 +25,11 @@ struct tWorkspace {
   std::vector<Point> hull;
 };
 
-// Moves points[0..n) by -origin and scales them by scale, in place, and writes their convex hull
-// to workspace.hull: the one the monotone chain over all of them, sorted by x and then by y,
-// computes in float arithmetic, every point that does not turn left dropped. Counter-clockwise
-// from the least point, which is repeated at the end. box: the size of the scaled points'
-// bounding box (width, height). Returns the hull's length.
+// Moves points[0..n), n >= 1, by -origin and scales them by scale, in place, and writes their
+// convex hull to workspace.hull: the one the monotone chain over all of them, sorted by x and then
+// by y, computes in float arithmetic, every point that does not turn left dropped.
+// Counter-clockwise from the least point, which is repeated at the end. box: the size of the
+// scaled points' bounding box (width, height). Returns the hull's length.
 size_t scaledHull(Point* points, size_t n, const Point& origin, float scale, const Point& box,
                   tWorkspace& workspace);
 
